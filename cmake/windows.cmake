@@ -1,0 +1,68 @@
+# Windows build: the product and, beside it, what the tests run under Wine.
+enable_language(RC)
+
+set(CHAINER_PRODUCT_NAME "Vantorel" CACHE STRING "ProductName of the version resource")
+set(CHAINER_VERSION "1.0.0.0" CACHE STRING "File and product version, four numbers")
+string(REPLACE "." "," CHAINER_VERSION_COMMAS ${CHAINER_VERSION})
+
+# Size first; sections that nothing references are dropped at link time.
+set(PRODUCT_CFLAGS -Os -ffunction-sections -fdata-sections -DUNICODE -D_UNICODE
+    -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0500 -DWINVER=0x0500)
+# Windows 2000 must load it: subsystem 5.0, and no runtime DLL beside it.
+set(PRODUCT_LDFLAGS -municode -static -static-libgcc -static-libstdc++
+    -Wl,--gc-sections -Wl,--major-subsystem-version,5,--minor-subsystem-version,0
+    -Wl,--major-os-version,5,--minor-os-version,0)
+
+add_library(chainer_core STATIC ${CORE_SOURCES})
+target_include_directories(chainer_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(chainer_core PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
+
+add_library(chainer_win STATIC
+    src/app/chainer_app_win.cpp
+    src/app/installer_idle_win.cpp
+    src/config/ini_file_win.cpp
+    src/fs/files_win.cpp
+)
+target_include_directories(chainer_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(chainer_win PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
+target_link_libraries(chainer_win PUBLIC chainer_core ole32)
+
+configure_file(src/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
+add_executable(chainer WIN32 src/app/main_win.cpp src/app/terminate_win.cpp src/resources/chainer.rc)
+target_include_directories(chainer PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/src/resources)
+target_compile_options(chainer PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
+target_link_options(chainer PRIVATE ${PRODUCT_LDFLAGS} -s)
+target_link_libraries(chainer PRIVATE chainer_win)
+set_source_files_properties(src/resources/chainer.rc PROPERTIES
+    OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/resources/chainer.manifest;${CMAKE_SOURCE_DIR}/src/resources/chainer.ico")
+
+# Unit tests under Wine: the portable tests again, compiled by the product's
+# own compiler and runtime, plus the tests of the Windows-bound code.
+# doctest is header-only; the cross compiler must not see the rest of
+# /usr/include, so the one header is copied into the build tree.
+configure_file(/usr/include/doctest/doctest.h ${CMAKE_BINARY_DIR}/thirdparty/doctest/doctest.h COPYONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/wine-run ${CHAINER_ARCH})
+add_executable(win_tests src/test/doctest_main.cpp ${CORE_TESTS}
+    src/app/installer_idle_win_test.cpp
+    src/config/ini_file_win_test.cpp
+    src/fs/files_win_test.cpp
+)
+target_include_directories(win_tests SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/thirdparty)
+target_compile_options(win_tests PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE)
+target_link_options(win_tests PRIVATE -static -static-libgcc -static-libstdc++)
+target_link_libraries(win_tests PRIVATE chainer_win)
+add_test(NAME wine.win_tests COMMAND win_tests)
+set_tests_properties(wine.win_tests PROPERTIES LABELS "unit;wine")
+
+# Small Windows programs the system tests use.
+foreach(fixture launch regtool holdmutex emptygui)
+    add_executable(${fixture} tests/fixtures/${fixture}.cpp)
+    target_compile_options(${fixture} PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE -Os)
+    target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
+endforeach()
+target_link_libraries(holdmutex PRIVATE advapi32)
+target_link_libraries(regtool PRIVATE advapi32)
+# The benchmark's reference: an empty GUI program with the product's manifest.
+target_sources(emptygui PRIVATE tests/fixtures/emptygui.rc)
+target_include_directories(emptygui PRIVATE ${CMAKE_SOURCE_DIR}/src/resources)
+set_target_properties(emptygui PROPERTIES WIN32_EXECUTABLE ON)

@@ -1,0 +1,38 @@
+#include "app/chainer_app_win.h"
+
+#include <windows.h>
+
+#include "app/installer_idle_win.h"
+#include "app/startup.h"
+#include "base/scoped_win.h"
+#include "config/ini_document.h"
+#include "fs/paths.h"
+
+bool Interactive = true;
+
+int32_t ChainerApp::Run() {
+    // The module path is read into a MAX_PATH buffer; a longer path comes back
+    // cut, and its configuration is then simply not found.
+    wchar_t module[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+    ModulePath.assign(module, length);
+    ModuleFolder = ParentFolder(ModulePath);
+    IniPath = IniPathForModule(ModulePath);
+
+    // No configuration beside the executable: nothing to do, nothing written.
+    WIN32_FIND_DATAW found;
+    ScopedFind lookup(::FindFirstFileW(IniPath.c_str(), &found));
+    if (!lookup) return 0;
+    const uint32_t iniSize = found.nFileSizeLow;
+
+    // A file that cannot be read leaves the document empty; the run goes on.
+    IniDocument document;
+    document.LoadFile(IniPath, iniSize);
+
+    // Bare names handed to the shell later resolve from the package folder.
+    ::SetCurrentDirectoryW(ModuleFolder.c_str());
+
+    if (WaitForInstallerIdle() != 0) return 0;
+
+    return 0;
+}

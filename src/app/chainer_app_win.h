@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+
+#include "base/wide_string.h"
+
+// Whether windows may be shown: false in silent mode. Written only by
+// ChainerApp::Run before any other thread exists.
+extern bool Interactive;
+
+// The application object: lives for the whole process, finds and loads the
+// configuration and turns the chain's result into the exit code.
+class ChainerApp {
+public:
+    int32_t ExitCode = 0;
+    bool Silent = false;
+    WideString ExtractionFolderPath;
+    WideString ModulePath;
+    WideString IniPath;
+    WideString ModuleFolder;
+    WideString CleanupRoot;
+
+    int32_t Run();
+};
