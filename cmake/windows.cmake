@@ -55,7 +55,7 @@ add_test(NAME wine.win_tests COMMAND win_tests)
 set_tests_properties(wine.win_tests PROPERTIES LABELS "unit;wine")
 
 # Small Windows programs the system tests use.
-foreach(fixture launch regtool holdmutex emptygui)
+foreach(fixture launch regtool holdmutex emptygui exitwith)
     add_executable(${fixture} tests/fixtures/${fixture}.cpp)
     target_compile_options(${fixture} PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE -Os)
     target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)

@@ -1,0 +1,21 @@
+import subprocess
+
+import pytest
+
+from wine import REPO, Machine, new_machine_root, test_arch
+
+
+@pytest.fixture(scope="session")
+def template_prefix():
+    arch = test_arch()
+    prefix = REPO / "build" / "wine" / f"system-{arch}"
+    subprocess.run([str(REPO / "scripts" / "wine-prefix"), str(prefix), arch], check=True)
+    return prefix, arch
+
+
+@pytest.fixture
+def machine(template_prefix):
+    prefix, arch = template_prefix
+    m = Machine(prefix, new_machine_root(), arch)
+    yield m
+    m.close()

@@ -1,0 +1,256 @@
+"""The system tests' view of Windows: a Wine prefix of their own per test.
+
+A template prefix is made once per build (scripts/wine-prefix); each test
+gets a clone made of hard links, with real copies of the files Wine writes,
+and its own wineserver. Nothing is shared with the developer's ~/.wine.
+"""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+from dataclasses import dataclass
+from pathlib import Path, PureWindowsPath
+
+REPO = Path(__file__).resolve().parents[2]
+
+
+def test_arch():
+    return subprocess.run([str(REPO / "scripts" / "test-arch")], capture_output=True,
+                          text=True, check=True).stdout.strip()
+
+
+def win_tree():
+    tree = os.environ.get("CHAINER_WIN_TEST_TREE")
+    return Path(tree) if tree else REPO / "build" / test_arch()
+
+
+def chainer_exe():
+    """The program under test: the product itself when the host runs 32-bit
+    code, else the x86_64 build of the same sources."""
+    arch = test_arch()
+    return REPO / "dist" / "chainer.exe" if arch == "i686" else win_tree() / "chainer.exe"
+
+
+FIXTURES = ("launch", "regtool", "holdmutex", "exitwith", "emptygui")
+# Files a running Wine may rewrite in place: a clone needs its own copies.
+WRITTEN_IN_PLACE = ("system.reg", "user.reg", "userdef.reg",
+                    "drive_c/windows/win.ini", "drive_c/windows/system.ini")
+
+
+@dataclass
+class Result:
+    exit_code: int
+    output: str
+    seconds: float
+
+
+def new_machine_root():
+    """A folder for one clone, on the file system of the template (hard
+    links cannot cross file systems, and /tmp may be another one)."""
+    runs = REPO / "build" / "wine" / "runs"
+    runs.mkdir(parents=True, exist_ok=True)
+    return Path(tempfile.mkdtemp(dir=runs))
+
+
+def utf16_file_bytes(text):
+    """A configuration as Windows tools save it: UTF-16LE behind FF FE."""
+    return b"\xff\xfe" + text.encode("utf-16-le")
+
+
+def ini_text(lines):
+    return "".join(line + "\r\n" for line in lines)
+
+
+class Machine:
+    """One Wine prefix for one test."""
+
+    def __init__(self, template: Path, root: Path, arch: str):
+        self.arch = arch
+        self.root = root
+        self.prefix = root / "prefix"
+        root.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["cp", "-al", str(template), str(self.prefix)], check=True)
+        for name in WRITTEN_IN_PLACE:
+            path = self.prefix / name
+            if path.exists():
+                data = path.read_bytes()
+                path.unlink()
+                path.write_bytes(data)
+        (self.prefix / ".chainer-ready").unlink(missing_ok=True)
+        self.loader = "/usr/lib/wine/wine64" if arch == "x86_64" else "wine"
+        self.env = dict(os.environ)
+        self.env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=")
+        self.env.pop("DISPLAY", None)
+        self.tools = self.prefix / "drive_c" / "tools"
+        self.tools.mkdir()
+        for name in FIXTURES:
+            shutil.copy2(win_tree() / f"{name}.exe", self.tools / f"{name}.exe")
+        # A warm server for the whole test: later starts take milliseconds.
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+        # The first program of a prefix starts Wine's own services; they must
+        # not inherit a test's pipes, or reading to the end would never end.
+        subprocess.run([self.loader, self.tool("exitwith"), "0"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        self._children = []
+
+    def close(self):
+        for child in self._children:
+            if child.poll() is None:
+                child.kill()
+        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
+        for child in self._children:
+            try:
+                child.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    # Paths -----------------------------------------------------------------
+    def host_path(self, win_path: str) -> Path:
+        """The Linux path of a path on drive C: of this prefix."""
+        p = PureWindowsPath(win_path)
+        assert p.drive.upper() == "C:", win_path
+        return self.prefix / "drive_c" / Path(*p.parts[1:])
+
+    def win_path(self, host_path: Path) -> str:
+        rel = Path(host_path).relative_to(self.prefix / "drive_c")
+        return "C:\\" + "\\".join(rel.parts)
+
+    def tool(self, name):
+        return f"C:\\tools\\{name}.exe"
+
+    # Programs --------------------------------------------------------------
+    def spawn(self, *command, stdin=subprocess.DEVNULL):
+        """Starts a Windows program; its standard output is a text pipe."""
+        child = subprocess.Popen([self.loader, *command], env=self.env, stdin=stdin,
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                 text=True, bufsize=1)
+        self._children.append(child)
+        return child
+
+    def start(self, program, *args):
+        """Starts a program through the launcher, which reports its full
+        32-bit exit code; finish it with `finish`."""
+        return self.spawn(self.tool("launch"), program, *args)
+
+    def finish(self, child, timeout=60) -> Result:
+        started = time.monotonic()
+        try:
+            output, _ = child.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            child.kill()
+            raise AssertionError(f"still running after {timeout} s")
+        lines = output.strip().splitlines()
+        assert lines and lines[-1].startswith("exit-code "), f"launcher said: {output!r}"
+        return Result(int(lines[-1].split()[1]), output, time.monotonic() - started)
+
+    def run(self, program, *args, timeout=60) -> Result:
+        started = time.monotonic()
+        result = self.finish(self.start(program, *args), timeout)
+        result.seconds = time.monotonic() - started
+        return result
+
+    # Registry --------------------------------------------------------------
+    def _regtool(self, *args, view=None):
+        command = [self.loader, self.tool("regtool")]
+        if view:
+            command.append(f"--{view}")
+        done = subprocess.run(command + list(args), env=self.env, stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=60)
+        return done.returncode, done.stdout.decode("utf-8")
+
+    def reg_set(self, key, name, kind, data, view=None):
+        code, out = self._regtool("set", key, name, kind, str(data), view=view)
+        assert code == 0, out
+
+    def reg_get(self, key, name, view=None):
+        """(kind, text) of a value, or None when it is missing."""
+        code, out = self._regtool("get", key, name, view=view)
+        if code == 1:
+            return None
+        assert code == 0, out
+        kind, _, text = out.rstrip("\n").partition(" ")
+        return kind, text
+
+    def reg_list(self, key, view=None):
+        code, out = self._regtool("list", key, view=view)
+        if code == 1:
+            return None
+        values = {}
+        for line in out.splitlines():
+            name, _, rest = line.partition("=")
+            kind, _, text = rest.partition(" ")
+            values[name] = (kind, text)
+        return values
+
+    def reg_delete_key(self, key, view=None):
+        return self._regtool("delkey", key, view=view)[0] == 0
+
+    # Files -----------------------------------------------------------------
+    def snapshot(self):
+        """Every file and folder on drive C: with its size and time."""
+        root = self.prefix / "drive_c"
+        state = {}
+        for dirpath, dirnames, filenames in os.walk(root):
+            for name in dirnames + filenames:
+                path = Path(dirpath) / name
+                try:
+                    st = path.lstat()
+                except FileNotFoundError:
+                    continue
+                state[self.win_path(path)] = (st.st_size, st.st_mtime_ns)
+        return state
+
+    def changes(self, before):
+        """(created, deleted, modified) paths on drive C: since `before`."""
+        after = self.snapshot()
+        created = sorted(set(after) - set(before))
+        deleted = sorted(set(before) - set(after))
+        modified = sorted(p for p in set(before) & set(after) if before[p] != after[p])
+        return created, deleted, modified
+
+    def read_text_utf16(self, win_path):
+        return self.host_path(win_path).read_bytes().decode("utf-16")
+
+    # Packages --------------------------------------------------------------
+    def package(self, exe_name="setup.exe", folder="C:\\pkg"):
+        return Package(self, folder, exe_name)
+
+
+class Package:
+    """A package folder holding the chainer under some name and, usually,
+    its configuration file."""
+
+    def __init__(self, machine: Machine, folder: str, exe_name: str):
+        self.machine = machine
+        self.folder = folder
+        self.exe_name = exe_name
+        self.host_folder = machine.host_path(folder)
+        self.host_folder.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(chainer_exe(), self.host_folder / exe_name)
+
+    @property
+    def exe(self):
+        return f"{self.folder}\\{self.exe_name}"
+
+    def default_ini_name(self):
+        base = self.exe_name.rsplit(".", 1)[0] if "." in self.exe_name else self.exe_name
+        return base + ".ini"
+
+    def write_ini(self, lines=(), name=None):
+        """Writes the configuration as UTF-16LE with its byte-order mark;
+        each line ends with CR LF."""
+        return self.write_ini_bytes(utf16_file_bytes(ini_text(lines)), name)
+
+    def write_ini_bytes(self, data: bytes, name=None):
+        path = self.host_folder / (name or self.default_ini_name())
+        path.write_bytes(data)
+        return path
+
+    def run(self, *args, timeout=60) -> Result:
+        return self.machine.run(self.exe, *args, timeout=timeout)
+
+    def start(self, *args):
+        return self.machine.start(self.exe, *args)
