@@ -1,5 +1,8 @@
 #include "config/ini_document.h"
 
+#include <cstring>
+#include <utility>
+
 namespace {
 
 const wchar_t kCr = 0x000D;
@@ -34,9 +37,14 @@ WideString TextFromUtf16LeBytes(const unsigned char* data, size_t count) {
     WideString text;
     const size_t units = count / 2;
     text.resize(units);
+#if defined(_WIN32)
+    // Windows runs little-endian with a 16-bit wchar_t: the bytes are the text.
+    if (units) std::memcpy(&text[0], data, units * 2);
+#else
     for (size_t i = 0; i < units; ++i) {
         text[i] = static_cast<wchar_t>(data[2 * i] | (data[2 * i + 1] << 8));
     }
+#endif
     return text;
 }
 
@@ -49,6 +57,10 @@ const IniEntry* IniSection::FindEntry(const WideString& key) const {
 
 void IniSection::AddEntry(const WideString& key, const WideString& value) {
     Entries.push_back(IniEntry{key, value});
+}
+
+void IniSection::AddEntry(WideString&& key, WideString&& value) {
+    Entries.push_back(IniEntry{std::move(key), std::move(value)});
 }
 
 IniSection* IniDocument::FindSection(const WideString& name) {

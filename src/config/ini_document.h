@@ -26,6 +26,7 @@ public:
     const IniEntry* FindEntry(const WideString& key) const;
     // Appends without looking for an existing entry of that key.
     void AddEntry(const WideString& key, const WideString& value);
+    void AddEntry(WideString&& key, WideString&& value);
 };
 
 // What the configuration reader needs of a document.

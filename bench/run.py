@@ -1,0 +1,110 @@
+#!/usr/bin/python3
+"""make bench: size and speed figures, each next to a reference measured in
+the same run on the same machine. Prints one `name: value` per line.
+Figures, not tests: a missed target is a finding to report."""
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(REPO / "tests" / "system"))
+
+from wine import Machine, new_machine_root, win_tree  # noqa: E402
+
+
+def say(name, value):
+    print(f"{name}: {value}", flush=True)
+
+
+def write_config(path, megabytes):
+    """A configuration of many prerequisite sections, as a large package
+    might have, in UTF-16LE behind its byte-order mark."""
+    lines = ["[GeneralOptions]", "Options=q", "[PREREQUISITES]"]
+    section = 0
+    text_size = 0
+    body = []
+    while text_size < megabytes * 1024 * 1024 // 2:
+        section += 1
+        block = [f"[Prerequisite {section}]", f"SetupFile=prereq{section}.exe",
+                 "NoUiCommandLine=/quiet /norestart", "Options=m", "SearchType1=0",
+                 f"SearchString1=HKLM\\SOFTWARE\\Vendor\\Product {section}\\Version",
+                 "VerMin1=1.0.0.0", "VerMax1=9.9.9.9", f"RetValPropName=PREREQ{section}_RET"]
+        body += block
+        lines.append(f"App{section}=Prerequisite {section}")
+        text_size += sum(len(x) + 2 for x in block) + 20
+    data = "".join(x + "\r\n" for x in lines + body)
+    path.write_bytes(b"\xff\xfe" + data.encode("utf-16-le"))
+
+
+def bench_ini(workdir):
+    exe = workdir / "ini_bench"
+    subprocess.run(["g++", "-std=c++17", "-O2", f"-I{REPO / 'src'}", str(REPO / "bench" / "ini_bench.cpp"),
+                    str(REPO / "src" / "config" / "ini_document.cpp"), "-o", str(exe)], check=True)
+    results = {}
+    for mb in (5, 20):
+        config = workdir / f"config{mb}.ini"
+        write_config(config, mb)
+        out = subprocess.run([str(exe), str(config), "9"], capture_output=True, text=True, check=True).stdout
+        results[mb] = {k: float(v) for k, v in (line.split() for line in out.splitlines())}
+    big = results[20]
+    say("ini_size_mb", f"{(workdir / 'config20.ini').stat().st_size / 1048576:.1f}")
+    say("ini_read_ms", f"{big['read_ms']:.2f}")
+    say("ini_parse_ms", f"{big['parse_ms']:.2f}")
+    say("ini_parse_mb_per_s", f"{20 / (big['parse_ms'] / 1000):.0f}")
+    say("ini_parse_ratio_vs_read", f"{big['parse_ms'] / big['read_ms']:.2f}")
+    # Linear in the input: time per megabyte at 20 MB over that at 5 MB.
+    say("ini_parse_per_mb_20_vs_5", f"{(big['parse_ms'] / 20) / (results[5]['parse_ms'] / 5):.2f}")
+
+
+def median_start(machine, program, runs=15):
+    times = []
+    for _ in range(runs):
+        started = time.monotonic()
+        subprocess.run([machine.loader, program], env=machine.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=False)
+        times.append(time.monotonic() - started)
+    return statistics.median(times)
+
+
+def bench_startup(arch):
+    template = REPO / "build" / "wine" / f"system-{arch}"
+    subprocess.run([str(REPO / "scripts" / "wine-prefix"), str(template), arch], check=True)
+    machine = Machine(template, new_machine_root(), arch)
+    try:
+        package = machine.package("setup.exe", "C:\\bench")
+        empty = machine.host_path("C:\\bench\\empty.exe")
+        shutil.copy2(win_tree() / "emptygui.exe", empty)
+        # Warm both once; the server is already warm.
+        median_start(machine, "C:\\bench\\empty.exe", 2)
+        median_start(machine, package.exe, 2)
+        chainer = median_start(machine, package.exe)
+        reference = median_start(machine, "C:\\bench\\empty.exe")
+        say("startup_arch", arch)
+        say("startup_chainer_ms", f"{chainer * 1000:.1f}")
+        say("startup_empty_gui_ms", f"{reference * 1000:.1f}")
+        say("startup_ratio_vs_empty", f"{chainer / reference:.2f}")
+    finally:
+        machine.close()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--arch", default="i686")
+    args = parser.parse_args()
+    exe = REPO / "dist" / "chainer.exe"
+    say("exe_size_bytes", exe.stat().st_size)
+    say("exe_size_kb", f"{exe.stat().st_size / 1024:.1f}")
+    say("exe_size_target_kb", 200)
+    with tempfile.TemporaryDirectory() as tmp:
+        bench_ini(Path(tmp))
+    bench_startup(args.arch)
+
+
+if __name__ == "__main__":
+    main()
