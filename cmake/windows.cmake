@@ -66,3 +66,9 @@ target_link_libraries(regtool PRIVATE advapi32)
 target_sources(emptygui PRIVATE tests/fixtures/emptygui.rc)
 target_include_directories(emptygui PRIVATE ${CMAKE_SOURCE_DIR}/src/resources)
 set_target_properties(emptygui PROPERTIES WIN32_EXECUTABLE ON)
+
+# The benchmark's INI program: the product's loader next to a plain read.
+add_executable(ini_bench bench/ini_bench_win.cpp)
+target_compile_options(ini_bench PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
+target_link_options(ini_bench PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
+target_link_libraries(ini_bench PRIVATE chainer_win)

@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <new>
-#include <vector>
 
 #include "base/scoped_win.h"
 #include "config/ini_document.h"
@@ -32,14 +31,15 @@ int32_t IniDocument::LoadFile(const WideString& path, uint32_t size) {
     }
 
     try {
-        WideString text;
-        {
-            std::vector<unsigned char> buffer(toRead);
-            DWORD read = 0;
-            if (!::ReadFile(file.Get(), buffer.data(), toRead, &read, nullptr) || read == 0) return kLoadFailed;
-            // The file may have shrunk since its size was taken: use what came.
-            text = TextFromUtf16LeBytes(buffer.data(), read);
-        }
+        // Windows' wchar_t is a little-endian UTF-16 code unit, so the file's
+        // bytes are read straight into the text: one buffer, no conversion.
+        static_assert(sizeof(wchar_t) == 2, "UTF-16 code units");
+        WideString text((toRead + 1) / 2, L'\0');
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), &text[0], toRead, &read, nullptr) || read == 0) return kLoadFailed;
+        // The file may have shrunk since its size was taken: use what came,
+        // and an odd last byte is no code unit.
+        text.resize(read / 2);
         Parse(text);
     } catch (const std::bad_alloc&) {
         // More than this process can hold: the same as a file we cannot read.
