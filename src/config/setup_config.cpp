@@ -1,0 +1,222 @@
+#include "config/setup_config.h"
+
+#include <string>
+#include <unordered_map>
+
+#include "fs/paths.h"
+
+namespace {
+
+// The first entry of each key in a section, so that a section of many
+// numbered keys is read in linear time; the first of equal keys wins, as
+// with IniSection::FindEntry.
+class EntryIndex {
+public:
+    explicit EntryIndex(const IniSection& section) {
+        index_.reserve(section.Entries.size());
+        for (const IniEntry& entry : section.Entries) index_.emplace(entry.Key, &entry.Value);
+    }
+    const WideString* Find(const WideString& key) const {
+        auto found = index_.find(key);
+        return found == index_.end() ? nullptr : found->second;
+    }
+    bool Get(const WideString& key, WideString& value) const {
+        const WideString* found = Find(key);
+        if (found) value = *found;
+        return found != nullptr;
+    }
+
+private:
+    std::unordered_map<WideString, const WideString*> index_;
+};
+
+wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+bool EqualsIgnoringCase(const WideString& text, const wchar_t* expected) {
+    size_t i = 0;
+    for (; expected[i]; ++i) {
+        if (i >= text.size() || AsciiLower(text[i]) != expected[i]) return false;
+    }
+    return i == text.size();
+}
+
+WideString Numbered(const wchar_t* key, uint32_t n) { return key + std::to_wstring(n); }
+
+void ReadGeneralOptions(const IniDocument& document, GeneralOptions& options) {
+    const IniSection* section = document.FindSection(L"GeneralOptions");
+    if (!section) return;
+    const EntryIndex keys(*section);
+    keys.Get(L"MainAppCmdLine", options.MainAppCmdLine);
+    keys.Get(L"Options", options.Options);
+    keys.Get(L"UpdatesUrl", options.UpdatesUrl);
+    keys.Get(L"ProductVersion", options.ProductVersion);
+    keys.Get(L"MinWIVer", options.MinWIVer);
+    keys.Get(L"DownloadFolder", options.DownloadFolder);
+    keys.Get(L"MainAppURL", options.MainAppURL);
+    keys.Get(L"LanguageList", options.LanguageList);
+    if (keys.Get(L"ExtractionFolder", options.ExtractionFolder)) {
+        options.ExtractionFolder = NormalizePath(options.ExtractionFolder);
+        AppendBackslash(options.ExtractionFolder);
+    }
+    WideString text;
+    if (keys.Get(L"KeepFiles", text)) {
+        if (text == L"complete") options.KeepFiles = kKeepFilesComplete;
+        else if (text == L"minimum") options.KeepFiles = kKeepFilesMinimum;
+        else if (text == L"prereqs") options.KeepFiles = kKeepFilesPrereqs;
+        else options.KeepFiles = 0;
+    }
+    if (keys.Get(L"PackJars", text)) options.PackJars = EqualsIgnoringCase(text, L"true");
+    if (keys.Get(L"AllPlatforms", text)) options.AllPlatforms = EqualsIgnoringCase(text, L"true");
+    if (keys.Get(L"Is64PlatformTransf", text)) options.Is64PlatformTransf = EqualsIgnoringCase(text, L"true");
+    keys.Get(L"Langs", options.Langs);
+    keys.Get(L"PackageCode", options.PackageCode);
+    keys.Get(L"ProductCode", options.ProductCode);
+    keys.Get(L"DefaultProdCode", options.DefaultProdCode);
+    keys.Get(L"UpgradeCode", options.UpgradeCode);
+    if (keys.Get(L"ExtUIStub", text)) options.ExtUIStub = !text.empty();
+    keys.Get(L"SaveExtUIStub", options.SaveExtUIStub);
+    keys.Get(L"FileExtractFirst", options.FileExtractFirst);
+}
+
+// False when the section is broken: no location key, or a search type
+// without its search string.
+bool ReadPrerequisite(const IniSection& section, Prerequisite& prereq) {
+    const EntryIndex keys(section);
+    keys.Get(L"VerMin", prereq.VerMin);
+    keys.Get(L"VerMax", prereq.VerMax);
+    keys.Get(L"Win9xVersions", prereq.Win9xVersions);
+    keys.Get(L"WinNTVersions", prereq.WinNTVersions);
+    keys.Get(L"WinNT64Versions", prereq.WinNT64Versions);
+    if (keys.Get(L"SetupFile", prereq.Location)) {
+        prereq.LocationKind = LocationSetupFile;
+    } else if (keys.Get(L"OpenSite", prereq.Location)) {
+        prereq.LocationKind = LocationOpenSite;
+    } else if (keys.Get(L"Url", prereq.Location)) {
+        prereq.LocationKind = LocationUrl;
+    } else {
+        return false;
+    }
+    WideString text;
+    if (keys.Get(L"ExactSize", text)) prereq.ExactSize = ParseInt(text);
+    keys.Get(L"MD5", prereq.MD5);
+    if (keys.Get(L"Operator", text)) prereq.Operator = ParseInt(text);
+    keys.Get(L"CommandLine", prereq.CommandLine);
+    keys.Get(L"BasicUiCommandLine", prereq.BasicUiCommandLine);
+    keys.Get(L"NoUiCommandLine", prereq.NoUiCommandLine);
+    keys.Get(L"Options", prereq.Options);
+    keys.Get(L"RetValPropName", prereq.RetValPropName);
+    keys.Get(L"ParentPrereq", prereq.ParentPrereq);
+    keys.Get(L"Folder", prereq.Folder);
+    keys.Get(L"LanguageList", prereq.LanguageList);
+
+    for (uint32_t k = 1;; ++k) {
+        const WideString* type = keys.Find(Numbered(L"SearchType", k));
+        if (!type) break;
+        PrereqSearch search;
+        search.SearchType = ParseInt(*type);
+        if (!keys.Get(Numbered(L"SearchString", k), search.SearchString)) return false;
+        keys.Get(Numbered(L"VerMin", k), search.VerMin);
+        keys.Get(Numbered(L"VerMax", k), search.VerMax);
+        keys.Get(Numbered(L"RefContent", k), search.RefContent);
+        keys.Get(Numbered(L"SearchCmdLine", k), search.SearchCmdLine);
+        prereq.Searches.push_back(std::move(search));
+    }
+    return true;
+}
+
+}  // namespace
+
+int32_t ParseInt(const WideString& text) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == L' ') ++i;
+    bool negative = false;
+    if (i < text.size() && text[i] == L'-') {
+        negative = true;
+        ++i;
+    }
+    if (i < text.size() && text[i] == L'+') ++i;
+    uint32_t value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10u + static_cast<uint32_t>(text[i] - L'0');
+    }
+    if (negative) value = 0u - value;
+    return static_cast<int32_t>(value);
+}
+
+bool ChainerOptions::Read(const IniDocument& document) {
+    const IniSection* section = document.FindSection(L"PREREQ_CHAINER");
+    if (!section) return false;
+    const EntryIndex keys(*section);
+    keys.Get(L"CleanupFiles", CleanupFiles);
+    keys.Get(L"CleanupFolders", CleanupFolders);
+    keys.Get(L"LogFile", LogFile);
+    return true;
+}
+
+WideString SetupConfig::PackageFilePath(const WideString&) const { return WideString(); }
+
+void SetupConfig::Load(const IniDocument& document, ConfigEnvironment& environment) {
+    environment_ = &environment;
+    ReadGeneralOptions(document, GeneralOptions);
+
+    const IniSection* list = document.FindSection(L"PREREQUISITES");
+    if (!list) return;
+    const EntryIndex apps(*list);
+    // The first section of each name, for the same reason as EntryIndex.
+    std::unordered_map<WideString, const IniSection*> sections;
+    sections.reserve(document.Sections.size());
+    for (const IniSection& section : document.Sections) sections.emplace(section.Name, &section);
+
+    for (uint32_t n = 1;; ++n) {
+        const WideString* name = apps.Find(Numbered(L"App", n));
+        if (!name) return;
+        auto section = sections.find(*name);
+        if (section == sections.end()) return;
+
+        Prerequisite prereq;
+        prereq.Name = *name;
+        if (!ReadPrerequisite(*section->second, prereq)) return;
+
+        if (!prereq.LanguageList.empty() && prereq.LanguageList.back() != L';') prereq.LanguageList += L';';
+        if (prereq.LocationKind == LocationUrl || prereq.LocationKind == LocationOpenSite) {
+            prereq.Location = environment.ExpandReferences(prereq.Location);
+        }
+        prereq.Status = Undefined;
+        prereq.Downloaded = false;
+        prereq.Selected = false;
+        prereq.SkipDetection = prereq.HasOption(L'i');
+        Prerequisites.push_back(std::move(prereq));
+    }
+}
+
+bool SetupConfig::IsSilentMode() const { return GeneralOptions.Options.find(L'q') != WideString::npos; }
+
+bool SetupConfig::IsBasicUiMode() const { return GeneralOptions.Options.find(L'b') != WideString::npos; }
+
+WideString SetupConfig::ResolveFolder(const WideString& configured) {
+    WideString folder;
+    if (!configured.empty()) {
+        folder = NormalizePath(environment_ ? environment_->ExpandReferences(configured) : configured);
+    } else {
+        folder = environment_ ? environment_->TempFolder() : WideString();
+        folder += GeneralOptions.DefaultProdCode;
+    }
+    AppendBackslash(folder);
+    return folder;
+}
+
+const WideString& SetupConfig::DownloadFolderPath() {
+    if (!downloadResolved_) {
+        downloadFolderPath_ = ResolveFolder(GeneralOptions.DownloadFolder);
+        downloadResolved_ = true;
+    }
+    return downloadFolderPath_;
+}
+
+const WideString& SetupConfig::ExtractionFolderPath() {
+    if (!extractionResolved_) {
+        extractionFolderPath_ = ResolveFolder(GeneralOptions.ExtractionFolder);
+        extractionResolved_ = true;
+    }
+    return extractionFolderPath_;
+}
