@@ -20,8 +20,11 @@ target_compile_options(chainer_core PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
 add_library(chainer_win STATIC
     src/app/chainer_app_win.cpp
     src/app/installer_idle_win.cpp
+    src/config/config_environment_win.cpp
     src/config/ini_file_win.cpp
+    src/detect/platform_win.cpp
     src/fs/files_win.cpp
+    src/log/log_file_win.cpp
 )
 target_include_directories(chainer_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(chainer_win PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
@@ -45,7 +48,9 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/wine-run ${CHAINER_A
 add_executable(win_tests src/test/doctest_main.cpp ${CORE_TESTS}
     src/app/installer_idle_win_test.cpp
     src/config/ini_file_win_test.cpp
+    src/detect/platform_win_test.cpp
     src/fs/files_win_test.cpp
+    src/log/log_file_win_test.cpp
 )
 target_include_directories(win_tests SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/thirdparty)
 target_compile_options(win_tests PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE)
@@ -62,6 +67,13 @@ foreach(fixture launch regtool holdmutex emptygui exitwith)
 endforeach()
 target_link_libraries(holdmutex PRIVATE advapi32)
 target_link_libraries(regtool PRIVATE advapi32)
+# Fixtures that exercise the product's own code from outside.
+foreach(fixture logwriter platform)
+    add_executable(${fixture} tests/fixtures/${fixture}.cpp)
+    target_compile_options(${fixture} PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
+    target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
+    target_link_libraries(${fixture} PRIVATE chainer_win)
+endforeach()
 # The benchmark's reference: an empty GUI program with the product's manifest.
 target_sources(emptygui PRIVATE tests/fixtures/emptygui.rc)
 target_include_directories(emptygui PRIVATE ${CMAKE_SOURCE_DIR}/src/resources)

@@ -5,8 +5,11 @@
 #include "app/installer_idle_win.h"
 #include "app/startup.h"
 #include "base/scoped_win.h"
+#include "config/config_environment_win.h"
 #include "config/ini_document.h"
+#include "config/setup_config.h"
 #include "fs/paths.h"
+#include "log/log_file_win.h"
 
 bool Interactive = true;
 
@@ -28,6 +31,21 @@ int32_t ChainerApp::Run() {
     // A file that cannot be read leaves the document empty; the run goes on.
     IniDocument document;
     document.LoadFile(IniPath, iniSize);
+
+    WinConfigEnvironment environment;
+    SetupConfig config;
+    config.Load(document, environment);
+
+    // The log is opened by its first line, not here.
+    ChainerOptions chainer;
+    if (chainer.Read(document) && !chainer.LogFile.empty()) {
+        LogEnabled = true;
+        Log.SetPath(chainer.LogFile);
+    }
+
+    Silent = config.IsSilentMode();
+    Interactive = !Silent;
+    ExtractionFolderPath = config.ExtractionFolderPath();
 
     // Bare names handed to the shell later resolve from the package folder.
     ::SetCurrentDirectoryW(ModuleFolder.c_str());

@@ -32,7 +32,7 @@ def chainer_exe():
     return REPO / "dist" / "chainer.exe" if arch == "i686" else win_tree() / "chainer.exe"
 
 
-FIXTURES = ("launch", "regtool", "holdmutex", "exitwith", "emptygui")
+FIXTURES = ("launch", "regtool", "holdmutex", "exitwith", "emptygui", "logwriter", "platform")
 # Files a running Wine may rewrite in place: a clone needs its own copies.
 WRITTEN_IN_PLACE = ("system.reg", "user.reg", "userdef.reg",
                     "drive_c/windows/win.ini", "drive_c/windows/system.ini")
