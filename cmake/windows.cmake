@@ -31,7 +31,7 @@ target_compile_options(chainer_win PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
 target_link_libraries(chainer_win PUBLIC chainer_core ole32)
 
 configure_file(src/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
-add_executable(chainer WIN32 src/app/main_win.cpp src/app/terminate_win.cpp src/resources/chainer.rc)
+add_executable(chainer WIN32 src/app/main_win.cpp src/app/runtime_win.cpp src/resources/chainer.rc)
 target_include_directories(chainer PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/src/resources)
 target_compile_options(chainer PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
 target_link_options(chainer PRIVATE ${PRODUCT_LDFLAGS} -s)

@@ -1,25 +1,47 @@
 #include "config/setup_config.h"
 
-#include <string>
-#include <unordered_map>
+#include "base/number_text.h"
+
+#include <algorithm>
+#include <vector>
 
 #include "fs/paths.h"
 
 namespace {
 
-// The first entry of each key in a section, so that a section of many
-// numbered keys is read in linear time; the first of equal keys wins, as
-// with IniSection::FindEntry.
+// Items sorted by name, equal names kept in their original order, so that
+// the first of equal names is found, as the document's own lookups do, in
+// logarithmic time: a section of many numbered keys, or a file of many
+// sections, then loads in n log n rather than quadratic time.
+template <class Item>
+class FirstWinsIndex {
+public:
+    void Add(const WideString* name, const Item* item) { items_.push_back({name, item}); }
+    void Sort() {
+        std::stable_sort(items_.begin(), items_.end(),
+                         [](const Slot& a, const Slot& b) { return *a.name < *b.name; });
+    }
+    const Item* Find(const WideString& name) const {
+        auto found = std::lower_bound(items_.begin(), items_.end(), name,
+                                      [](const Slot& slot, const WideString& n) { return *slot.name < n; });
+        return found != items_.end() && *found->name == name ? found->item : nullptr;
+    }
+
+private:
+    struct Slot {
+        const WideString* name;
+        const Item* item;
+    };
+    std::vector<Slot> items_;
+};
+
 class EntryIndex {
 public:
     explicit EntryIndex(const IniSection& section) {
-        index_.reserve(section.Entries.size());
-        for (const IniEntry& entry : section.Entries) index_.emplace(entry.Key, &entry.Value);
+        for (const IniEntry& entry : section.Entries) index_.Add(&entry.Key, &entry.Value);
+        index_.Sort();
     }
-    const WideString* Find(const WideString& key) const {
-        auto found = index_.find(key);
-        return found == index_.end() ? nullptr : found->second;
-    }
+    const WideString* Find(const WideString& key) const { return index_.Find(key); }
     bool Get(const WideString& key, WideString& value) const {
         const WideString* found = Find(key);
         if (found) value = *found;
@@ -27,7 +49,7 @@ public:
     }
 
 private:
-    std::unordered_map<WideString, const WideString*> index_;
+    FirstWinsIndex<WideString> index_;
 };
 
 wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
@@ -40,7 +62,7 @@ bool EqualsIgnoringCase(const WideString& text, const wchar_t* expected) {
     return i == text.size();
 }
 
-WideString Numbered(const wchar_t* key, uint32_t n) { return key + std::to_wstring(n); }
+WideString Numbered(const wchar_t* key, uint32_t n) { return key + UnsignedText(n); }
 
 void ReadGeneralOptions(const IniDocument& document, GeneralOptions& options) {
     const IniSection* section = document.FindSection(L"GeneralOptions");
@@ -163,19 +185,19 @@ void SetupConfig::Load(const IniDocument& document, ConfigEnvironment& environme
     if (!list) return;
     const EntryIndex apps(*list);
     // The first section of each name, for the same reason as EntryIndex.
-    std::unordered_map<WideString, const IniSection*> sections;
-    sections.reserve(document.Sections.size());
-    for (const IniSection& section : document.Sections) sections.emplace(section.Name, &section);
+    FirstWinsIndex<IniSection> sections;
+    for (const IniSection& section : document.Sections) sections.Add(&section.Name, &section);
+    sections.Sort();
 
     for (uint32_t n = 1;; ++n) {
         const WideString* name = apps.Find(Numbered(L"App", n));
         if (!name) return;
-        auto section = sections.find(*name);
-        if (section == sections.end()) return;
+        const IniSection* section = sections.Find(*name);
+        if (!section) return;
 
         Prerequisite prereq;
         prereq.Name = *name;
-        if (!ReadPrerequisite(*section->second, prereq)) return;
+        if (!ReadPrerequisite(*section, prereq)) return;
 
         if (!prereq.LanguageList.empty() && prereq.LanguageList.back() != L';') prereq.LanguageList += L';';
         if (prereq.LocationKind == LocationUrl || prereq.LocationKind == LocationOpenSite) {

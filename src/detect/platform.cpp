@@ -1,6 +1,7 @@
 #include "detect/platform.h"
 
-#include <string>
+#include "base/number_text.h"
+
 
 namespace {
 
@@ -10,7 +11,7 @@ WideString Arch(const wchar_t* name, bool is64) { return WideString(name) + (is6
 
 // The name followed by " Service Pack N" when N is one of the listed packs.
 WideString WithPack(const WideString& name, uint32_t pack, uint32_t first, uint32_t last) {
-    if (pack >= first && pack <= last) return name + L" Service Pack " + std::to_wstring(pack);
+    if (pack >= first && pack <= last) return name + L" Service Pack " + UnsignedText(pack);
     return name;
 }
 
@@ -72,7 +73,7 @@ WideString NineXName(const OsVersionInfo& v) {
 
 void Field(WideString& text, const wchar_t* label, uint32_t value) {
     text += label;
-    text += std::to_wstring(value);
+    text += UnsignedText(value);
     text += L';';
 }
 

@@ -1,5 +1,7 @@
 #include "detect/version.h"
 
+#include "base/number_text.h"
+
 namespace {
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
@@ -61,7 +63,7 @@ WideString VersionToText(const VersionQuad& version) {
     WideString text;
     for (int i = 0; i <= last; ++i) {
         if (i) text += L'.';
-        text += std::to_wstring(version.Parts[i]);
+        text += DecimalText(version.Parts[i]);
     }
     return text;
 }
@@ -72,7 +74,7 @@ WideString FileVersionText(uint32_t mostSignificant, uint32_t leastSignificant) 
     WideString text;
     for (int i = 0; i < 4; ++i) {
         if (i) text += L'.';
-        text += std::to_wstring(parts[i]);
+        text += UnsignedText(parts[i]);
     }
     return text;
 }

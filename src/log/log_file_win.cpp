@@ -1,6 +1,7 @@
 #include "log/log_file_win.h"
 
-#include <string>
+#include "base/number_text.h"
+
 
 #include "detect/platform.h"
 #include "detect/platform_win.h"
@@ -104,7 +105,7 @@ WideString FormatSystemError(uint32_t code) {
         0x400, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     if (length == 0 || !buffer) {
         if (buffer) ::LocalFree(buffer);
-        return std::to_wstring(static_cast<int32_t>(code));
+        return DecimalText(static_cast<int32_t>(code));
     }
     WideString text(buffer, length);
     ::LocalFree(buffer);
