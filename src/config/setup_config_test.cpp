@@ -93,6 +93,11 @@ TEST_CASE("the prerequisite list ends at the first gap or broken section") {
         {"leading zeros are another key", L"[PREREQUISITES]\r\nApp01=A\r\n" + a, {}},
         {"keys are case-sensitive", L"[PREREQUISITES]\r\napp1=A\r\n" + a, {}},
         {"the same section twice", L"[PREREQUISITES]\r\nApp1=A\r\nApp2=A\r\n" + a, {L"A", L"A"}},
+        {"brackets inside a name", L"[PREREQUISITES]\r\nApp1=A]B\r\n[A]B]\r\nSetupFile=x\r\n", {L"A]B"}},
+        {"blanks: the value is trimmed, the header is not",
+         L"[PREREQUISITES]\r\nApp1= My App \r\nApp2=B\r\n[ My App ]\r\nSetupFile=x\r\n" + b, {}},
+        {"blanks around the brackets do not count",
+         L"[PREREQUISITES]\r\nApp1=My App\r\n  [My App]  \r\nSetupFile=x\r\n", {L"My App"}},
         {"App10 after App9", [] {
              WideString t = L"[PREREQUISITES]\r\n";
              for (int i = 1; i <= 10; ++i) t += L"App" + std::to_wstring(i) + L"=A\r\n";
@@ -221,6 +226,18 @@ TEST_CASE("general options") {
         CHECK(mode.config.IsSilentMode() == m.silent);
         CHECK(mode.config.IsBasicUiMode() == m.basic);
     }
+
+    // Every letter at once: both modes, every prerequisite option.
+    WideString letters;
+    for (wchar_t c = L'a'; c <= L'z'; ++c) letters += c;
+    for (wchar_t c = L'A'; c <= L'Z'; ++c) letters += c;
+    Loaded all(L"[GeneralOptions]\r\nOptions=" + letters + L"\r\n[PREREQUISITES]\r\nApp1=A\r\n[A]\r\nSetupFile=a\r\nOptions=" +
+               letters + L"\r\n");
+    CHECK(all.config.IsSilentMode());
+    CHECK(all.config.IsBasicUiMode());
+    REQUIRE(all.config.Prerequisites.size() == 1);
+    CHECK(all.config.Prerequisites[0].SkipDetection);
+    for (wchar_t letter : {L'x', L'm', L'r', L'R', L'i'}) CHECK(all.config.Prerequisites[0].HasOption(letter));
 
     Loaded none(L"[generaloptions]\r\nOptions=q\r\n");
     CHECK_FALSE(none.config.IsSilentMode());
