@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <new>
+
 #include "app/installer_idle_win.h"
 #include "app/startup.h"
 #include "base/scoped_win.h"
@@ -34,11 +36,21 @@ int32_t ChainerApp::Run() {
 
     WinConfigEnvironment environment;
     SetupConfig config;
-    config.Load(document, environment);
+    ChainerOptions chainer;
+    try {
+        config.Load(document, environment);
+        chainer.Read(document);
+    } catch (const std::bad_alloc&) {
+        // A configuration too large to hold is one that cannot be read: the
+        // run goes on with an empty one, as it does for an unreadable file.
+        document.Sections.clear();
+        config.Prerequisites.clear();
+        config.GeneralOptions = GeneralOptions();
+        chainer = ChainerOptions();
+    }
 
     // The log is opened by its first line, not here.
-    ChainerOptions chainer;
-    if (chainer.Read(document) && !chainer.LogFile.empty()) {
+    if (!chainer.LogFile.empty()) {
         LogEnabled = true;
         Log.SetPath(chainer.LogFile);
     }

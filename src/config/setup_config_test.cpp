@@ -251,11 +251,21 @@ TEST_CASE("resolved folders") {
         {L"ExtractionFolder=C:\\a\\..\\b", L"C:\\a\\b\\"},
         {L"ExtractionFolder=", L"C:\\Temp\\{PC}\\"},
         {L"Other=1", L"C:\\Temp\\{PC}\\"},
+        // Normalised when read, to nothing: the default folder.
+        {L"ExtractionFolder=\\ ", L"C:\\Temp\\{PC}\\"},
     };
     for (const Case& c : cases) {
         CAPTURE(c.text);
         Loaded loaded(L"[GeneralOptions]\r\nDefaultProdCode={PC}\r\n" + WideString(c.text) + L"\r\n");
         CHECK(loaded.config.ExtractionFolderPath() == c.folder);
+    }
+
+    // A download folder is normalised only when resolved: a text that
+    // normalises to nothing leaves the folder empty (found by fuzzing).
+    for (const wchar_t* text : {L"\\ ", L"...", L"\\.\\..\\"}) {
+        CAPTURE(text);
+        Loaded nothing(L"[GeneralOptions]\r\nDownloadFolder=" + WideString(text) + L"\r\n");
+        CHECK(nothing.config.DownloadFolderPath().empty());
     }
 
     Loaded empty(L"[GeneralOptions]\r\nDownloadFolder=[TempFolder]dl\\\r\n");

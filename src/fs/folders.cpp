@@ -10,12 +10,17 @@ uint32_t CreateFolderPath(FolderSystem& fs, const WideString& path, bool include
 
     const bool unc = IsUncPath(path);
     const size_t count = includeLast ? parts.size() : parts.size() - 1;
-    WideString folder = parts[0];
+    // A path that starts with a single "\" has an empty root: its folders
+    // are "\a", "\a\b"... on the current drive, not "a", "a\b" below the
+    // current folder.
+    const bool rootless = path[0] == L'\\' && !unc && !HasLongPathPrefix(path);
+    const size_t first = rootless ? 0 : 1;
+    WideString folder = rootless ? WideString() : parts[0];
     // Folders this call made itself: only those are ever rolled back.
     std::vector<WideString> madeHere;
     uint32_t lastError = 0;
 
-    for (size_t i = 1; i < count; ++i) {
+    for (size_t i = first; i < count; ++i) {
         const WideString above = folder;
         folder += L'\\';
         folder += parts[i];
@@ -34,7 +39,7 @@ uint32_t CreateFolderPath(FolderSystem& fs, const WideString& path, bool include
 
         // Undo only the level above, and only when this call created it: an
         // empty folder that was there before is left alone.
-        if (i > 1 && !madeHere.empty() && madeHere.back() == above) {
+        if (i > first && !madeHere.empty() && madeHere.back() == above) {
             if (fs.RemoveFolder(above)) {
                 madeHere.pop_back();
                 if (created && !created->empty() && created->back() == above) created->pop_back();

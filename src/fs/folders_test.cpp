@@ -26,7 +26,8 @@ public:
         if (failure != failures.end()) return failure->second;
         if (PathExists(path)) return kErrorAlreadyExists;
         const size_t slash = path.rfind(L'\\');
-        if (slash != WideString::npos && slash > 2 && !PathExists(path.substr(0, slash))) return 3;
+        const bool parentIsRoot = slash == 0 || (slash == 2 && path[1] == L':');
+        if (slash != WideString::npos && !parentIsRoot && !PathExists(path.substr(0, slash))) return 3;
         folders.insert(path);
         return 0;
     }
@@ -109,6 +110,16 @@ TEST_CASE("CreateFolderPath with the long-path prefix") {
     List created;
     CHECK(CreateFolderPath(fs, L"\\\\?\\C:\\a\\b", true, &created) == 0);
     CHECK(created == List{L"\\\\?\\C:\\a", L"\\\\?\\C:\\a\\b"});
+}
+
+TEST_CASE("CreateFolderPath keeps a path on the current drive's root there") {
+    FakeFolders fs;
+    List created;
+    CHECK(CreateFolderPath(fs, L"\\a\\b\\c.txt", false, &created) == 0);
+    CHECK(created == List{L"\\a", L"\\a\\b"});
+    created.clear();
+    CHECK(CreateFolderPath(fs, L"\\x\\y", true, &created) == 0);
+    CHECK(created == List{L"\\x", L"\\x\\y"});
 }
 
 TEST_CASE("RemoveEmptyFolders climbs to the root, never removing it") {

@@ -36,11 +36,13 @@ LogFile::LogFile() : header_(kLogHeader) {
 LogFile::~LogFile() { WriteEndMarker(); }
 
 void LogFile::SetPath(const WideString& path) {
+    if (!lockReady_) return;  // the log has already ended
     Locked hold(lock_);
     if (file_ == INVALID_HANDLE_VALUE || path == path_) path_ = path;
 }
 
 void LogFile::WriteLine(const WideString& text) {
+    if (!lockReady_) return;  // the log has already ended
     Locked hold(lock_);
     EnsureOpen();
     SYSTEMTIME now;

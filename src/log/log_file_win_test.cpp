@@ -150,6 +150,23 @@ TEST_CASE("once open, the log keeps its path") {
     CHECK(text.find(L"-2\r\n") != WideString::npos);
 }
 
+TEST_CASE("a log that has ended writes nothing more") {
+    TempFolder dir;
+    const WideString path = dir / L"ended.log";
+    Enabled enabled;
+    LogFile log;
+    log.SetPath(path);
+    log.WriteLine(L"before");
+    log.WriteEndMarker();
+    log.SetPath(path);
+    log.WriteLine(L"after");  // a late writer at exit: ignored, not a crash
+    const WideString text = ReadText(path);
+    CHECK(text.find(L"-before\r\n") != WideString::npos);
+    CHECK(text.find(L"after") == WideString::npos);
+    const WideString ending = WideString(kLogEndMarker) + L"\r\n";
+    CHECK(text.substr(text.size() - ending.size()) == ending);
+}
+
 namespace {
 
 struct WriterContext {
