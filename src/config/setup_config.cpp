@@ -175,7 +175,11 @@ bool ChainerOptions::Read(const IniDocument& document) {
     return true;
 }
 
-WideString SetupConfig::PackageFilePath(const WideString&) const { return WideString(); }
+WideString SetupConfig::PackageFilePath(const WideString& fileName) {
+    if (fileName.empty()) return WideString();
+    if (IsAbsolutePath(fileName)) return fileName;
+    return ExtractionFolderPath() + fileName;
+}
 
 void SetupConfig::Load(const IniDocument& document, ConfigEnvironment& environment) {
     environment_ = &environment;

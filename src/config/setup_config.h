@@ -66,9 +66,11 @@ class SetupConfig {
 public:
     virtual ~SetupConfig() = default;
 
-    // The local path of a file in the package. No package is ever attached
-    // to this chainer's configuration, so there is none.
-    virtual WideString PackageFilePath(const WideString& fileName) const;
+    // The local path of a file in the package: the files the package placed
+    // in its extraction folder, found the way packaged installers are (an
+    // absolute name as written, else below ExtractionFolderPath). Empty for
+    // an empty name.
+    virtual WideString PackageFilePath(const WideString& fileName);
 
     std::vector<Prerequisite> Prerequisites;
     ::GeneralOptions GeneralOptions;

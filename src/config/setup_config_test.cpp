@@ -276,6 +276,22 @@ TEST_CASE("resolved folders") {
     CHECK(empty.config.DownloadFolderPath() == L"C:\\Temp\\dl\\");
 }
 
+TEST_CASE("PackageFilePath: the package is the extraction folder") {
+    Loaded loaded(L"[GeneralOptions]\r\nExtractionFolder=C:\\Pkg\r\n");
+    struct Case { const wchar_t* name; const wchar_t* path; };
+    const Case cases[] = {
+        {L"check.exe", L"C:\\Pkg\\check.exe"},
+        {L"tools\\check.exe", L"C:\\Pkg\\tools\\check.exe"},
+        {L"D:\\x\\check.exe", L"D:\\x\\check.exe"},
+        {L"\\\\server\\share\\check.exe", L"\\\\server\\share\\check.exe"},
+        {L"", L""},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.name);
+        CHECK(loaded.config.PackageFilePath(c.name) == c.path);
+    }
+}
+
 TEST_CASE("ChainerOptions") {
     IniDocument doc;
     ChainerOptions options;

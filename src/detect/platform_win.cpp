@@ -40,10 +40,15 @@ const VersionRecord& Record() {
         g_record.Minor = version.MinorVersion;
         g_record.Build = version.BuildNumber;
         g_record.ServicePack = version.Extended ? version.ServicePackMajor : 0;
+#ifdef _WIN64
+        // A 64-bit build runs on 64-bit Windows by definition.
+        g_record.Is64 = true;
+#else
         IsWow64ProcessFn isWow64 = reinterpret_cast<IsWow64ProcessFn>(
             reinterpret_cast<void*>(Kernel32Entry("IsWow64Process")));
         BOOL wow64 = FALSE;
         g_record.Is64 = isWow64 && isWow64(::GetCurrentProcess(), &wow64) && wow64;
+#endif
     }
     return g_record;
 }

@@ -38,10 +38,10 @@ def test_version_name_class_and_system_line(machine, setting):
         machine.reg_set(WINE_KEY, "Version", "sz", setting)
 
     facts = platform_facts(machine)
-    # A 32-bit chainer on 64-bit Windows runs under WoW64; the x86_64 test
-    # build of hosts without 32-bit support does not, and so sees a 32-bit
-    # Windows.
-    is64 = machine.arch == "i686"
+    # The test prefix is 64-bit Windows: the 32-bit product learns it through
+    # WoW64, the x86_64 test build of hosts without 32-bit support by being
+    # a 64-bit program.
+    is64 = True
     arch = "x64" if is64 else "x86"
     expected = name.format(arch=arch)
     assert facts["name"] == expected
