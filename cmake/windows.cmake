@@ -23,12 +23,13 @@ add_library(chainer_win STATIC
     src/config/config_environment_win.cpp
     src/config/ini_file_win.cpp
     src/detect/platform_win.cpp
+    src/download/url_win.cpp
     src/fs/files_win.cpp
     src/log/log_file_win.cpp
 )
 target_include_directories(chainer_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(chainer_win PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
-target_link_libraries(chainer_win PUBLIC chainer_core ole32)
+target_link_libraries(chainer_win PUBLIC chainer_core ole32 wininet)
 
 configure_file(src/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
 add_executable(chainer WIN32 src/app/main_win.cpp src/app/runtime_win.cpp src/resources/chainer.rc)
@@ -49,6 +50,7 @@ add_executable(win_tests src/test/doctest_main.cpp ${CORE_TESTS}
     src/app/installer_idle_win_test.cpp
     src/config/ini_file_win_test.cpp
     src/detect/platform_win_test.cpp
+    src/download/url_win_test.cpp
     src/fs/files_win_test.cpp
     src/log/log_file_win_test.cpp
 )
