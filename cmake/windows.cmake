@@ -23,6 +23,7 @@ add_library(chainer_win STATIC
     src/config/config_environment_win.cpp
     src/config/ini_file_win.cpp
     src/detect/platform_win.cpp
+    src/download/download_available_win.cpp
     src/download/url_win.cpp
     src/fs/files_win.cpp
     src/log/log_file_win.cpp
@@ -50,6 +51,7 @@ add_executable(win_tests src/test/doctest_main.cpp ${CORE_TESTS}
     src/app/installer_idle_win_test.cpp
     src/config/ini_file_win_test.cpp
     src/detect/platform_win_test.cpp
+    src/download/download_available_win_test.cpp
     src/download/url_win_test.cpp
     src/fs/files_win_test.cpp
     src/log/log_file_win_test.cpp

@@ -34,8 +34,12 @@ bool IsFileNameChar(wchar_t c) {
     }
 }
 
+bool IsFileUrl(const WideString& location) {
+    return location.compare(0, kFileSchemeLength, kFileScheme) == 0;
+}
+
 WideString LocalPathFromFileUrl(const WideString& location) {
-    if (location.compare(0, kFileSchemeLength, kFileScheme) != 0) return WideString();
+    if (!IsFileUrl(location)) return WideString();
     return location.substr(kFileSchemeLength);
 }
 

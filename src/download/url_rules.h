@@ -20,6 +20,8 @@ enum UrlScheme : int32_t {
 // \ / : * ? " < > |.
 bool IsFileNameChar(wchar_t c);
 
+// Whether the location begins with "file://", in exactly that case.
+bool IsFileUrl(const WideString& location);
 // The rest of a location after a leading "file://" (exact case), or empty.
 WideString LocalPathFromFileUrl(const WideString& location);
 

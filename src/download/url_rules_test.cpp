@@ -13,24 +13,25 @@ TEST_CASE("IsFileNameChar") {
     }
 }
 
-TEST_CASE("LocalPathFromFileUrl") {
-    struct Case { const wchar_t* location; const wchar_t* path; };
+TEST_CASE("IsFileUrl and LocalPathFromFileUrl") {
+    struct Case { const wchar_t* location; bool isFile; const wchar_t* path; };
     const Case cases[] = {
-        {L"file://C:\\Pkg\\setup.exe", L"C:\\Pkg\\setup.exe"},
-        {L"file://\\\\server\\share\\a.msi", L"\\\\server\\share\\a.msi"},
+        {L"file://C:\\Pkg\\setup.exe", true, L"C:\\Pkg\\setup.exe"},
+        {L"file://\\\\server\\share\\a.msi", true, L"\\\\server\\share\\a.msi"},
         // Nothing is decoded: the third slash stays with the path.
-        {L"file:///C:/Pkg/setup%20x.exe", L"/C:/Pkg/setup%20x.exe"},
-        {L"file://", L""},
-        {L"FILE://C:\\setup.exe", L""},
-        {L"File://C:\\setup.exe", L""},
-        {L"file:/C:\\setup.exe", L""},
-        {L"file:", L""},
-        {L"", L""},
-        {L" file://C:\\x", L""},
-        {L"http://host/file://x", L""},
+        {L"file:///C:/Pkg/setup%20x.exe", true, L"/C:/Pkg/setup%20x.exe"},
+        {L"file://", true, L""},
+        {L"FILE://C:\\setup.exe", false, L""},
+        {L"File://C:\\setup.exe", false, L""},
+        {L"file:/C:\\setup.exe", false, L""},
+        {L"file:", false, L""},
+        {L"", false, L""},
+        {L" file://C:\\x", false, L""},
+        {L"http://host/file://x", false, L""},
     };
     for (const Case& c : cases) {
         CAPTURE(c.location);
+        CHECK(IsFileUrl(c.location) == c.isFile);
         CHECK(LocalPathFromFileUrl(c.location) == c.path);
     }
 }
