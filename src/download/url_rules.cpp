@@ -57,8 +57,8 @@ WideString FileNameFromUrl(const WideString& url) {
         if (i < end0) end = i - 1;
     }
 
-    // Back from the end over allowed characters, at most 40 of them. `start`
-    // counts one past the name's first character so that it cannot wrap.
+    // Back from the end over allowed characters, at most 40 of them. Looking
+    // at the character before `start` keeps the index from going below 0.
     size_t start = end + 1;
     while (start > 0 && end + 1 - start < kMaxUrlFileName && IsFileNameChar(url[start - 1])) --start;
     return url.substr(start, end + 1 - start);
