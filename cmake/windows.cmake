@@ -27,13 +27,15 @@ add_library(chainer_win STATIC
     src/detect/property_resolver_win.cpp
     src/detect/registry_win.cpp
     src/detect/search_machine_win.cpp
+    src/download/download_available_win.cpp
+    src/download/url_win.cpp
     src/fs/files_win.cpp
     src/install/launch_win.cpp
     src/log/log_file_win.cpp
 )
 target_include_directories(chainer_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(chainer_win PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
-target_link_libraries(chainer_win PUBLIC chainer_core ole32 shell32 version)
+target_link_libraries(chainer_win PUBLIC chainer_core ole32 shell32 version wininet)
 
 configure_file(src/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
 add_executable(chainer WIN32 src/app/main_win.cpp src/app/runtime_win.cpp src/resources/chainer.rc)
@@ -55,6 +57,8 @@ add_executable(win_tests src/test/doctest_main.cpp ${CORE_TESTS}
     src/config/ini_file_win_test.cpp
     src/detect/platform_win_test.cpp
     src/detect/search_machine_win_test.cpp
+    src/download/download_available_win_test.cpp
+    src/download/url_win_test.cpp
     src/fs/files_win_test.cpp
     src/log/log_file_win_test.cpp
 )
