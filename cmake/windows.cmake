@@ -59,8 +59,8 @@ target_link_libraries(win_tests PRIVATE chainer_win)
 add_test(NAME wine.win_tests COMMAND win_tests)
 set_tests_properties(wine.win_tests PROPERTIES LABELS "unit;wine")
 
-# Small Windows programs the system tests use.
-foreach(fixture launch regtool holdmutex emptygui exitwith fileversion msiquery)
+# Small Windows programs the system tests and the benchmark use.
+foreach(fixture launch regtool holdmutex emptygui exitwith fileversion msiquery treewalk)
     add_executable(${fixture} tests/fixtures/${fixture}.cpp)
     target_compile_options(${fixture} PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE -Os)
     target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
