@@ -71,6 +71,17 @@ def test_a_versioned_file_lands_in_the_folder_of_an_existing_name_in_any_case(ma
     assert not (machine.prefix / "drive_c" / "WINDOWS").exists()
 
 
+def test_system_folder_files_are_placed_as_a_64_bit_program_sees_them(machine):
+    """A 32-bit program on 64-bit Windows sees syswow64 as system32 until it
+    switches redirection off; a 64-bit program always sees the real one."""
+    machine.place_versioned("2.0.0.0", "C:\\windows\\system32\\acme64.dll")
+    machine.place_versioned("1.2.3.4", "C:\\windows\\syswow64\\acme64.dll")
+    path = "C:\\windows\\system32\\acme64.dll"
+    wow64 = machine.arch == "i686"
+    assert query(machine, "fileversion", path) == [f"{path}={'1.2.3.4' if wow64 else '2.0.0.0'}"]
+    assert query(machine, "fileversion", "--64", path) == [f"{path}=2.0.0.0"]
+
+
 def test_msi_products_install_and_windows_installer_reports_them(machine):
     from wine import MSI_PRODUCTS, NEVER_INSTALLED_COMPONENT, UPGRADE_CODE
     a, b = MSI_PRODUCTS["product_a"], MSI_PRODUCTS["product_b"]
