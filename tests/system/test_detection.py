@@ -460,8 +460,11 @@ def test_search_combination_and_what_a_missing_prerequisite_needs(machine):
 
 
 def system_language(machine):
-    kind, text = machine.reg_get("HKLM\\System\\CurrentControlSet\\Control\\Nls\\Language", "Default")
-    return int(text, 16)
+    """The system default language identifier, which Wine takes from the
+    locale of the session the tests run in."""
+    out, _ = machine.spawn(machine.tool("platform")).communicate(timeout=60)
+    facts = dict(line.split("=", 1) for line in out.splitlines())
+    return int(facts["langid"])
 
 
 def test_windows_version_and_language_filters(machine):
