@@ -92,6 +92,102 @@ def median_start(machine, program, runs=15):
     return statistics.median(times)
 
 
+def interleaved_medians(machine, programs, runs, timeout=600):
+    """Median wall time of each (program, arguments), taken in turns, round
+    after round, so that the load of a shared machine falls on all alike."""
+    times = [[] for _ in programs]
+    for _ in range(runs):
+        for spent, (program, args) in zip(times, programs):
+            started = time.monotonic()
+            subprocess.run([machine.loader, program, *args], env=machine.env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout, check=False)
+            spent.append(time.monotonic() - started)
+    return [statistics.median(spent) for spent in times]
+
+
+def detection_logged(machine, package, lines):
+    """One run with a log, apart from the timed ones: how many prerequisites
+    the chainer reported as found (0 while it does not detect)."""
+    log = f"{package.folder}\\check.log"
+    package.write_ini(lines + ["[PREREQ_CHAINER]", f"LogFile={log}"])
+    package.run(timeout=600)
+    host = machine.host_path(log)
+    text = host.read_bytes().decode("utf-16") if host.exists() else ""
+    package.write_ini(lines)
+    return text.count("Search result:An acceptable version was found.")
+
+
+def bench_detect50(machine):
+    """50 prerequisites whose registry searches all match, next to the same
+    chainer with no prerequisite, under the same warm server."""
+    count = 50
+    lines = ["[GeneralOptions]", "Options=q", "[PREREQUISITES]"]
+    lines += [f"App{n}=Bench prerequisite {n}" for n in range(1, count + 1)]
+    for n in range(1, count + 1):
+        key = f"HKLM\\Software\\AcmeBench\\Key{n}"
+        machine.reg_set(key, "Version", "sz", f"1.{n}")
+        lines += [f"[Bench prerequisite {n}]", f"SetupFile=bench{n}.exe", "SearchType1=5", f"SearchString1={key}"]
+    full = machine.package("setup.exe", "C:\\detect50")
+    full.write_ini(lines)
+    empty = machine.package("setup.exe", "C:\\detect0")
+    empty.write_ini(["[GeneralOptions]", "Options=q"])
+
+    found = detection_logged(machine, full, lines)
+    interleaved_medians(machine, [(full.exe, ()), (empty.exe, ())], 2)
+    with_searches, reference = interleaved_medians(machine, [(full.exe, ()), (empty.exe, ())], 15)
+    say("detect50_found", found)
+    say("detect50_chainer_ms", f"{with_searches * 1000:.1f}")
+    say("detect0_chainer_ms", f"{reference * 1000:.1f}")
+    say("detect50_overhead_pct", f"{(with_searches - reference) / reference * 100:.1f}")
+
+
+def make_tree(root, widths=(20, 20, 49)):
+    """Three levels of folders below root; returns how many folders."""
+    first, second, third = widths
+    for a in range(first):
+        for b in range(second):
+            for c in range(third):
+                os.makedirs(root / f"a{a}" / f"b{b}" / f"c{c}")
+    return first + first * second + first * second * third
+
+
+def bench_filesearch(machine):
+    """A file search with depth 3 for a name that is nowhere in a tree of
+    about 20 000 folders, so that it walks all of them: the chainer next to
+    a minimal program that walks the same way, and find for context."""
+    tree = machine.host_path("C:\\tree")
+    folders = make_tree(tree)
+    absent = "absent-7f3.dll"
+    # The walk finds nothing; the second search then matches, so the
+    # prerequisite is present and nothing is installed or searched again.
+    lines = ["[GeneralOptions]", "Options=q", "[PREREQUISITES]", "App1=Tree walk", "[Tree walk]",
+             "SetupFile=walk.exe", "Operator=1", "SearchType1=0", f"SearchString1=C:\\tree\\{absent}?3",
+             "SearchType2=5", "SearchString2=HKLM\\Software\\Microsoft"]
+    package = machine.package("setup.exe", "C:\\filesearch")
+    package.write_ini(lines)
+    walker = "C:\\filesearch\\treewalk.exe"
+    shutil.copy2(win_tree() / "treewalk.exe", machine.host_path(walker))
+    walk_args = ("C:\\tree\\", absent, "3")
+
+    # Untimed first runs, which also warm the host's directory caches.
+    found = detection_logged(machine, package, lines)
+    walked = subprocess.run([machine.loader, walker, *walk_args], env=machine.env, stdin=subprocess.DEVNULL,
+                            capture_output=True, text=True, timeout=600).stdout.strip()
+    chainer, reference = interleaved_medians(machine, [(package.exe, ()), (walker, walk_args)], 5)
+    times = []
+    for _ in range(5):
+        started = time.monotonic()
+        subprocess.run(["find", str(tree), "-maxdepth", "3", "-name", absent], stdout=subprocess.DEVNULL, check=True)
+        times.append(time.monotonic() - started)
+    say("filesearch_tree_folders", folders)
+    say("filesearch_found", found)
+    say("filesearch_treewalk", walked)
+    say("filesearch_chainer_ms", f"{chainer * 1000:.1f}")
+    say("filesearch_treewalk_ms", f"{reference * 1000:.1f}")
+    say("filesearch_find_linux_ms", f"{statistics.median(times) * 1000:.1f}")
+    say("filesearch_ratio_vs_walk", f"{chainer / reference:.2f}")
+
+
 def bench_wine(arch):
     template = REPO / "build" / "wine" / f"system-{arch}"
     subprocess.run([str(REPO / "scripts" / "wine-prefix"), str(template), arch], check=True)
@@ -110,6 +206,8 @@ def bench_wine(arch):
         say("startup_empty_gui_ms", f"{reference * 1000:.1f}")
         say("startup_ratio_vs_empty", f"{chainer / reference:.2f}")
         bench_ini_wine(machine, None)
+        bench_detect50(machine)
+        bench_filesearch(machine)
     finally:
         machine.close()
 

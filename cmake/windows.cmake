@@ -69,14 +69,38 @@ target_link_libraries(win_tests PRIVATE chainer_win)
 add_test(NAME wine.win_tests COMMAND win_tests)
 set_tests_properties(wine.win_tests PROPERTIES LABELS "unit;wine")
 
-# Small Windows programs the system tests use.
-foreach(fixture launch regtool holdmutex emptygui exitwith)
+# Small Windows programs the system tests and the benchmark use.
+foreach(fixture launch regtool holdmutex emptygui exitwith fileversion msiquery treewalk)
     add_executable(${fixture} tests/fixtures/${fixture}.cpp)
     target_compile_options(${fixture} PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE -Os)
     target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
 endforeach()
 target_link_libraries(holdmutex PRIVATE advapi32)
 target_link_libraries(regtool PRIVATE advapi32)
+target_link_libraries(fileversion PRIVATE version)
+target_link_libraries(msiquery PRIVATE msi)
+
+# Files for the file searches: one source, each with the version resource a
+# test asks for, and versioned-none.dll with no version resource at all.
+set(VERSIONED_FILES 1.2.3.4 2.0.0.0 3.10.0.0 65535.65535.65535.65535 1.0.65535.0)
+foreach(version ${VERSIONED_FILES} none)
+    string(REPLACE "." "_" target versioned_${version})
+    if(version STREQUAL "none")
+        add_library(${target} SHARED tests/fixtures/versioned.cpp)
+    else()
+        add_library(${target} SHARED tests/fixtures/versioned.cpp tests/fixtures/versioned.rc)
+        string(REPLACE "." ";" parts ${version})
+        list(GET parts 0 major)
+        list(GET parts 1 minor)
+        list(GET parts 2 build)
+        list(GET parts 3 revision)
+        target_compile_definitions(${target} PRIVATE VERSIONED_MAJOR=${major} VERSIONED_MINOR=${minor}
+                                   VERSIONED_BUILD=${build} VERSIONED_REVISION=${revision})
+    endif()
+    set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME versioned-${version})
+    target_compile_options(${target} PRIVATE ${WARNINGS} -Os)
+    target_link_options(${target} PRIVATE -static -static-libgcc -s)
+endforeach()
 # Fixtures that exercise the product's own code from outside.
 foreach(fixture logwriter platform)
     add_executable(${fixture} tests/fixtures/${fixture}.cpp)

@@ -32,7 +32,31 @@ def chainer_exe():
     return REPO / "dist" / "chainer.exe" if arch == "i686" else win_tree() / "chainer.exe"
 
 
-FIXTURES = ("launch", "regtool", "holdmutex", "exitwith", "emptygui", "logwriter", "platform")
+FIXTURES = ("launch", "regtool", "holdmutex", "exitwith", "emptygui", "logwriter", "platform",
+            "fileversion", "msiquery")
+# The file versions the build gives its versioned test files; "none" is the
+# file without a version resource.
+VERSIONED = ("1.2.3.4", "2.0.0.0", "3.10.0.0", "65535.65535.65535.65535", "1.0.65535.0", "none")
+MSI_SOURCES = REPO / "tests" / "fixtures" / "msi"
+
+
+@dataclass
+class MsiProduct:
+    code: str
+    version: str
+    component: str
+
+
+# What tests/fixtures/msi/*.wxs declare: two products under one upgrade code,
+# each with one component, and a component that no package installs.
+UPGRADE_CODE = "{79D0CE9E-1FEC-477E-8B94-FD2D0F5BF3F2}"
+MSI_PRODUCTS = {
+    "product_a": MsiProduct("{0DB8D5F2-4AA0-4D53-B1F0-678D6611A113}", "1.2.3",
+                            "{4E40B28B-BC24-417E-B631-14920C144BCA}"),
+    "product_b": MsiProduct("{1241AB0D-FD1D-44DE-9292-3DDFCCD2FE47}", "2.5.0",
+                            "{8FA499F2-1A6F-4CB8-BFC2-A3503ADDAB6A}"),
+}
+NEVER_INSTALLED_COMPONENT = "{A850951D-A0E8-4BC0-99C8-7DB368961890}"
 # Files a running Wine may rewrite in place: a clone needs its own copies.
 WRITTEN_IN_PLACE = ("system.reg", "user.reg", "userdef.reg",
                     "drive_c/windows/win.ini", "drive_c/windows/system.ini")
@@ -109,10 +133,19 @@ class Machine:
 
     # Paths -----------------------------------------------------------------
     def host_path(self, win_path: str) -> Path:
-        """The Linux path of a path on drive C: of this prefix."""
+        """The Linux path of a path on drive C: of this prefix. Windows names
+        ignore case: a folder or file that exists under another case (the
+        prefix's own "windows\\system32") is the one meant."""
         p = PureWindowsPath(win_path)
         assert p.drive.upper() == "C:", win_path
-        return self.prefix / "drive_c" / Path(*p.parts[1:])
+        path = self.prefix / "drive_c"
+        for part in p.parts[1:]:
+            exact = path / part
+            if not exact.exists() and path.is_dir():
+                other = [e for e in os.listdir(path) if e.lower() == part.lower()]
+                exact = path / other[0] if other else exact
+            path = exact
+        return path
 
     def win_path(self, host_path: Path) -> str:
         rel = Path(host_path).relative_to(self.prefix / "drive_c")
@@ -211,8 +244,42 @@ class Machine:
         modified = sorted(p for p in set(before) & set(after) if before[p] != after[p])
         return created, deleted, modified
 
+    def place_versioned(self, version, win_path):
+        """Puts the test file whose version resource says `version` ("none":
+        the file without one) at a path of drive C:, creating its folders.
+        The path is the one a 64-bit program sees: C:\\windows\\system32 is the
+        64-bit system folder, which a 32-bit program sees as syswow64."""
+        assert version in VERSIONED, version
+        target = self.host_path(win_path)
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(win_tree() / f"versioned-{version}.dll", target)
+        return target
+
     def read_text_utf16(self, win_path):
         return self.host_path(win_path).read_bytes().decode("utf-16")
+
+    # Windows Installer -----------------------------------------------------
+    def build_msi(self, name):
+        """Builds tests/fixtures/msi/NAME.wxs into an MSI package beside this
+        prefix and returns its Linux path."""
+        out = self.root / "msi" / f"{name}.msi"
+        out.parent.mkdir(exist_ok=True)
+        done = subprocess.run(["wixl", "-o", str(out), f"{name}.wxs"], cwd=MSI_SOURCES,
+                              capture_output=True, text=True, timeout=120)
+        assert done.returncode == 0, done.stderr
+        return out
+
+    def install_msi(self, path):
+        """Installs an MSI package (a Linux path) in this prefix with Wine's
+        msiexec, without any user interface, and checks that it succeeded."""
+        path = Path(path)
+        target = f"C:\\msi\\{path.name}"
+        host = self.host_path(target)
+        host.parent.mkdir(exist_ok=True)
+        shutil.copyfile(path, host)
+        result = self.run("msiexec", "/i", target, "/qn", timeout=300)
+        assert result.exit_code == 0, f"msiexec /i {target}: {result.output}"
+        return result
 
     # Packages --------------------------------------------------------------
     def package(self, exe_name="setup.exe", folder="C:\\pkg"):
