@@ -20,15 +20,17 @@ target_compile_options(chainer_core PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
 add_library(chainer_win STATIC
     src/app/chainer_app_win.cpp
     src/app/installer_idle_win.cpp
+    src/base/string_table_win.cpp
     src/config/config_environment_win.cpp
     src/config/ini_file_win.cpp
     src/detect/platform_win.cpp
     src/fs/files_win.cpp
     src/log/log_file_win.cpp
+    src/ui/preparing_window_win.cpp
 )
 target_include_directories(chainer_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(chainer_win PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
-target_link_libraries(chainer_win PUBLIC chainer_core ole32)
+target_link_libraries(chainer_win PUBLIC chainer_core ole32 version)
 
 configure_file(src/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
 add_executable(chainer WIN32 src/app/main_win.cpp src/app/runtime_win.cpp src/resources/chainer.rc)
