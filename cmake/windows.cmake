@@ -20,6 +20,7 @@ target_compile_options(chainer_core PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
 add_library(chainer_win STATIC
     src/app/chainer_app_win.cpp
     src/app/installer_idle_win.cpp
+    src/base/string_table_win.cpp
     src/config/config_environment_win.cpp
     src/config/ini_file_win.cpp
     src/detect/ie_probe_win.cpp
@@ -32,6 +33,7 @@ add_library(chainer_win STATIC
     src/fs/files_win.cpp
     src/install/launch_win.cpp
     src/log/log_file_win.cpp
+    src/ui/preparing_window_win.cpp
 )
 target_include_directories(chainer_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(chainer_win PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
@@ -54,6 +56,7 @@ configure_file(/usr/include/doctest/doctest.h ${CMAKE_BINARY_DIR}/thirdparty/doc
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/wine-run ${CHAINER_ARCH})
 add_executable(win_tests src/test/doctest_main.cpp ${CORE_TESTS}
     src/app/installer_idle_win_test.cpp
+    src/base/string_table_win_test.cpp
     src/config/ini_file_win_test.cpp
     src/detect/platform_win_test.cpp
     src/detect/search_machine_win_test.cpp
@@ -61,12 +64,39 @@ add_executable(win_tests src/test/doctest_main.cpp ${CORE_TESTS}
     src/download/url_win_test.cpp
     src/fs/files_win_test.cpp
     src/log/log_file_win_test.cpp
+    src/ui/preparing_window_win_test.cpp
+    # The product's resources, for the code that reads them from the running
+    # executable, and the test's own (see below).
+    src/resources/chainer.rc
+    ${CMAKE_BINARY_DIR}/generated/test_resources.rc
 )
 target_include_directories(win_tests SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/thirdparty)
+target_include_directories(win_tests PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/src/resources)
 target_compile_options(win_tests PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE)
 target_link_options(win_tests PRIVATE -static -static-libgcc -static-libstdc++)
 target_link_libraries(win_tests PRIVATE chainer_win)
 add_test(NAME wine.win_tests COMMAND win_tests)
+# The test program's own resources: a string too long for the string-table
+# buffer, and files with version resources of different shapes for the
+# SetupTitle tests. The files travel inside the program because under Wine it
+# cannot always name its own folder (GetModuleFileNameW gives a relative
+# "unix\..." path when the prefix maps no drive to the build tree).
+string(REPEAT "0123456789" 150 CHAINER_LONG_TEST_STRING)
+set(CHAINER_TEST_RESOURCES "STRINGTABLE\nBEGIN\n    4000 \"${CHAINER_LONG_TEST_STRING}\"\nEND\n")
+set(CHAINER_TEST_RESOURCE_ID 5001)
+foreach(versioned version_default version_translations version_empty)
+    add_library(${versioned} MODULE tests/fixtures/${versioned}.rc)
+    set_target_properties(${versioned} PROPERTIES PREFIX "" LINKER_LANGUAGE C)
+    # Data only: no runtime, no entry point.
+    target_link_options(${versioned} PRIVATE -nostdlib -nostartfiles -Wl,-e,0 -s)
+    add_dependencies(win_tests ${versioned})
+    string(APPEND CHAINER_TEST_RESOURCES "${CHAINER_TEST_RESOURCE_ID} RCDATA \"${CMAKE_BINARY_DIR}/${versioned}.dll\"\n")
+    list(APPEND CHAINER_TEST_RESOURCE_FILES ${CMAKE_BINARY_DIR}/${versioned}.dll)
+    math(EXPR CHAINER_TEST_RESOURCE_ID "${CHAINER_TEST_RESOURCE_ID} + 1")
+endforeach()
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/test_resources.rc CONTENT "${CHAINER_TEST_RESOURCES}" @ONLY)
+set_source_files_properties(${CMAKE_BINARY_DIR}/generated/test_resources.rc PROPERTIES
+    GENERATED ON OBJECT_DEPENDS "${CHAINER_TEST_RESOURCE_FILES}")
 set_tests_properties(wine.win_tests PROPERTIES LABELS "unit;wine")
 
 # Small Windows programs the system tests and the benchmark use.

@@ -12,6 +12,7 @@
 #include "config/setup_config.h"
 #include "fs/paths.h"
 #include "log/log_file_win.h"
+#include "resources/resource.h"
 
 bool Interactive = true;
 
@@ -58,6 +59,10 @@ int32_t ChainerApp::Run() {
     Silent = config.IsSilentMode();
     Interactive = !Silent;
     ExtractionFolderPath = config.ExtractionFolderPath();
+
+    // Outside silent mode the user sees something from here on.
+    preparing_.SetModulePath(ModulePath);
+    preparing_.Show(IDS_PREPARING);
 
     // Bare names handed to the shell later resolve from the package folder.
     ::SetCurrentDirectoryW(ModuleFolder.c_str());

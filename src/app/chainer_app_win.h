@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "base/wide_string.h"
+#include "ui/preparing_window_win.h"
 
 // Whether windows may be shown: false in silent mode. Written only by
 // ChainerApp::Run before any other thread exists.
@@ -21,4 +22,12 @@ public:
     WideString CleanupRoot;
 
     int32_t Run();
+
+    // The "Preparing..." window, shown from the configuration's reading on;
+    // destroying the application object closes it.
+    PreparingWindow& Preparing() { return preparing_; }
+    const WideString& SetupTitle() { return preparing_.SetupTitle(); }
+
+private:
+    PreparingWindow preparing_;
 };

@@ -8,12 +8,15 @@ WideString DecimalText(int64_t value) {
     return L"-" + UnsignedText(0 - static_cast<uint64_t>(value));
 }
 
-WideString ZeroPadded(uint64_t value, int width) {
+namespace {
+
+WideString PaddedDigits(uint64_t value, unsigned base, int width) {
+    static const wchar_t kDigits[] = L"0123456789abcdef";
     wchar_t digits[24];
     int count = 0;
     do {
-        digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
-        value /= 10;
+        digits[count++] = kDigits[value % base];
+        value /= base;
     } while (value != 0);
     while (count < width && count < 24) digits[count++] = L'0';
     WideString text;
@@ -21,3 +24,9 @@ WideString ZeroPadded(uint64_t value, int width) {
     while (count > 0) text += digits[--count];
     return text;
 }
+
+}  // namespace
+
+WideString ZeroPadded(uint64_t value, int width) { return PaddedDigits(value, 10, width); }
+
+WideString HexPadded(uint64_t value, int width) { return PaddedDigits(value, 16, width); }

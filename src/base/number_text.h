@@ -10,3 +10,5 @@ WideString DecimalText(int64_t value);
 WideString UnsignedText(uint64_t value);
 // At least `width` digits, padded with zeros on the left.
 WideString ZeroPadded(uint64_t value, int width);
+// Lower-case hexadecimal digits, at least `width` of them.
+WideString HexPadded(uint64_t value, int width);

@@ -15,3 +15,14 @@ TEST_CASE("decimal texts") {
     CHECK(ZeroPadded(30827, 4) == L"30827");
     CHECK(ZeroPadded(0, 3) == L"000");
 }
+
+TEST_CASE("hexadecimal texts") {
+    // As version-resource block names spell language and code page.
+    CHECK(HexPadded(0x0409, 4) == L"0409");
+    CHECK(HexPadded(0x04b0, 4) == L"04b0");
+    CHECK(HexPadded(0x04E2, 4) == L"04e2");
+    CHECK(HexPadded(0, 4) == L"0000");
+    CHECK(HexPadded(0xFFFF, 4) == L"ffff");
+    CHECK(HexPadded(0x12345, 4) == L"12345");
+    CHECK(HexPadded(UINT64_MAX, 1) == L"ffffffffffffffff");
+}

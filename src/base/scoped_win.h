@@ -76,8 +76,17 @@ struct ModuleTraits {
     static void Close(Type h) { ::FreeLibrary(h); }
 };
 
+// A window is destroyed on the thread that created it; its owner makes sure
+// it is released there.
+struct WindowTraits {
+    using Type = HWND;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::DestroyWindow(h); }
+};
+
 using ScopedHandle = Scoped<KernelHandleTraits>;
 using ScopedFile = Scoped<FileHandleTraits>;
 using ScopedFind = Scoped<FindHandleTraits>;
 using ScopedRegKey = Scoped<RegKeyTraits>;
 using ScopedModule = Scoped<ModuleTraits>;
+using ScopedWindow = Scoped<WindowTraits>;

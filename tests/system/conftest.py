@@ -19,3 +19,12 @@ def machine(template_prefix):
     m = Machine(prefix, new_machine_root(), arch)
     yield m
     m.close()
+
+
+@pytest.fixture
+def gui_machine(template_prefix):
+    """A machine with an X server of its own, for tests that look at windows."""
+    prefix, arch = template_prefix
+    m = Machine(prefix, new_machine_root(), arch, display=True)
+    yield m
+    m.close()

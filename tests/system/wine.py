@@ -5,6 +5,7 @@ gets a clone made of hard links, with real copies of the files Wine writes,
 and its own wineserver. Nothing is shared with the developer's ~/.wine.
 """
 import os
+import select
 import shutil
 import subprocess
 import tempfile
@@ -13,6 +14,8 @@ from dataclasses import dataclass
 from pathlib import Path, PureWindowsPath
 
 REPO = Path(__file__).resolve().parents[2]
+# Screenshots and other files a person may want to look at after a run.
+ARTIFACTS = REPO / "build" / "artifacts"
 
 
 def test_arch():
@@ -33,7 +36,7 @@ def chainer_exe():
 
 
 FIXTURES = ("launch", "regtool", "holdmutex", "exitwith", "emptygui", "logwriter", "platform",
-            "fileversion", "msiquery")
+            "fileversion", "msiquery", "windows")
 # The file versions the build gives its versioned test files; "none" is the
 # file without a version resource.
 VERSIONED = ("1.2.3.4", "2.0.0.0", "3.10.0.0", "65535.65535.65535.65535", "1.0.65535.0", "none")
@@ -86,10 +89,82 @@ def ini_text(lines):
     return "".join(line + "\r\n" for line in lines)
 
 
-class Machine:
-    """One Wine prefix for one test."""
+class Display:
+    """An X server of a test's own (Xvfb, no window manager). Xvfb picks a
+    free display number itself and reports it through -displayfd, so tests
+    running side by side never share or race for a display."""
 
-    def __init__(self, template: Path, root: Path, arch: str):
+    def __init__(self, width=1024, height=768):
+        read_end, write_end = os.pipe()
+        try:
+            self.process = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
+                 "-nolisten", "tcp"],
+                pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL)
+        finally:
+            os.close(write_end)
+        try:
+            number = self._read_number(read_end, timeout=30)
+        except BaseException:
+            self.close()
+            raise
+        finally:
+            os.close(read_end)
+        self.name = f":{number}"
+
+    def _read_number(self, fd, timeout):
+        deadline = time.monotonic() + timeout
+        text = b""
+        while not text.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                raise AssertionError("Xvfb did not report its display in time")
+            chunk = os.read(fd, 64)
+            if not chunk:
+                raise AssertionError(f"Xvfb ended before reporting its display (code {self.process.poll()})")
+            text += chunk
+        return int(text.strip())
+
+    def screenshot(self, name) -> Path:
+        """Saves the whole screen as build/artifacts/NAME.png."""
+        ARTIFACTS.mkdir(parents=True, exist_ok=True)
+        path = ARTIFACTS / f"{name}.png"
+        subprocess.run(["import", "-display", self.name, "-window", "root", str(path)],
+                       check=True, capture_output=True, timeout=60)
+        return path
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+def parse_window_line(line):
+    """One line of the windows fixture as a dict; rectangles become
+    (left, top, right, bottom) tuples, styles integers."""
+    window = {}
+    for field in line.split("\t"):
+        name, _, value = field.partition("=")
+        if name in ("rect", "work"):
+            value = tuple(int(n) for n in value.split(","))
+        elif name in ("style", "exstyle"):
+            value = int(value, 16)
+        window[name] = value
+    return window
+
+
+class Machine:
+    """One Wine prefix for one test. With `display` it gets an X server of
+    its own, so that windows can be created, looked at and photographed;
+    without one every window fails to open, as on a machine without a
+    desktop."""
+
+    def __init__(self, template: Path, root: Path, arch: str, display=False):
         self.arch = arch
         self.root = root
         self.prefix = root / "prefix"
@@ -111,13 +186,28 @@ class Machine:
         self.tools.mkdir()
         for name in FIXTURES:
             shutil.copy2(win_tree() / f"{name}.exe", self.tools / f"{name}.exe")
-        # A warm server for the whole test: later starts take milliseconds.
-        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
-        # The first program of a prefix starts Wine's own services; they must
-        # not inherit a test's pipes, or reading to the end would never end.
-        subprocess.run([self.loader, self.tool("exitwith"), "0"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        # Before any program runs: Wine's desktop binds to the display that
+        # the prefix's first program finds.
+        self.display = Display() if display else None
+        if self.display:
+            self.env["DISPLAY"] = self.display.name
         self._children = []
+        try:
+            # A warm server for the whole test: later starts take milliseconds.
+            subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+            # The first program of a prefix starts Wine's own services; they
+            # must not inherit a test's pipes, or reading to the end would
+            # never end.
+            subprocess.run([self.loader, self.tool("exitwith"), "0"], env=self.env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+            if self.display:
+                # The same for the desktop process, which the first program
+                # that touches the window system starts.
+                subprocess.run([self.loader, self.tool("windows")], env=self.env, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        except BaseException:
+            self.close()
+            raise
 
     def close(self):
         for child in self._children:
@@ -129,6 +219,8 @@ class Machine:
                 child.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 pass
+        if self.display:
+            self.display.close()
         shutil.rmtree(self.root, ignore_errors=True)
 
     # Paths -----------------------------------------------------------------
@@ -184,6 +276,31 @@ class Machine:
         result = self.finish(self.start(program, *args), timeout)
         result.seconds = time.monotonic() - started
         return result
+
+    # Windows on the screen --------------------------------------------------
+    def windows(self):
+        """Every visible top-level window: caption, class, status (the text of
+        control 1001, when there is one), rect and work (monitor work area),
+        style and exstyle."""
+        done = subprocess.run([self.loader, self.tool("windows")], env=self.env, stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=60)
+        assert done.returncode == 0, done.stderr
+        return [parse_window_line(line) for line in done.stdout.decode("utf-8").splitlines() if line]
+
+    def wait_for_window(self, caption, timeout=30):
+        """The first visible window with this caption, once there is one."""
+        deadline = time.monotonic() + timeout
+        while True:
+            found = [w for w in self.windows() if w["caption"] == caption]
+            if found:
+                return found[0]
+            if time.monotonic() > deadline:
+                raise AssertionError(f"no window {caption!r} after {timeout} s; windows: {self.windows()}")
+            time.sleep(0.2)
+
+    def screenshot(self, name) -> Path:
+        assert self.display, "screenshots need a machine with a display"
+        return self.display.screenshot(name)
 
     # Registry --------------------------------------------------------------
     def _regtool(self, *args, view=None):
