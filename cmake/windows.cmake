@@ -18,6 +18,7 @@ target_include_directories(chainer_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(chainer_core PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
 
 add_library(chainer_win STATIC
+    src/app/chain_run_win.cpp
     src/app/chainer_app_win.cpp
     src/app/installer_idle_win.cpp
     src/base/string_table_win.cpp
@@ -100,7 +101,7 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/generated/test_resources.rc PROP
 set_tests_properties(wine.win_tests PROPERTIES LABELS "unit;wine")
 
 # Small Windows programs the system tests and the benchmark use.
-foreach(fixture launch regtool holdmutex emptygui exitwith fileversion msiquery treewalk)
+foreach(fixture launch regtool holdmutex emptygui exitwith fileversion msiquery treewalk windows)
     add_executable(${fixture} tests/fixtures/${fixture}.cpp)
     target_compile_options(${fixture} PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE -Os)
     target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "app/chain_run_win.h"
 #include "app/installer_idle_win.h"
 #include "app/startup.h"
 #include "base/scoped_win.h"
@@ -69,5 +70,7 @@ int32_t ChainerApp::Run() {
 
     if (WaitForInstallerIdle() != 0) return 0;
 
+    WinChainHost host(*this, config);
+    ExitCode = RunChain(config, host);
     return 0;
 }

@@ -8,6 +8,7 @@ import pytest
 
 STAMP = re.compile(r"^\d{4}-\d{2}-\d{2} @\d{2}:\d{2}:\d{2}-(.*)$")
 LOG = "C:\\pkg\\chain.log"
+END_MARKER = "=" * 21 + "End of Log" + "=" * 21
 INTERBOOT = "HKCU\\InterbootContext"
 PRESENT_KEY = "HKCU\\Software\\ChainTest\\Present"
 MISSING_KEY = "HKCU\\Software\\ChainTest\\Missing"
@@ -18,7 +19,7 @@ def log_lines(machine):
     lines = []
     for line in machine.read_text_utf16(LOG).split("\r\n"):
         found = STAMP.match(line)
-        if found:
+        if found and found.group(1) != END_MARKER:
             lines.append(found.group(1))
     return lines
 

@@ -7,6 +7,7 @@ the first detection pass back from the log: one "Searching for:" and one
 "Search result:" line per prerequisite, in configuration order."""
 import itertools
 import re
+import shutil
 from dataclasses import dataclass, field
 
 from wine import MSI_PRODUCTS, NEVER_INSTALLED_COMPONENT, UPGRADE_CODE
@@ -444,7 +445,6 @@ def test_search_combination_and_what_a_missing_prerequisite_needs(machine):
         Prereq("negative operator", [PRESENT], FROM_PACKAGE, ["Operator=-1"]),
         Prereq("unknown search type matches", [(42, "anything", "", "", None)], FOUND),
         Prereq("unknown type beside a failing search", [(42, "x", "", "", None), ABSENT], FROM_PACKAGE),
-        Prereq("command search has no package", [(10, "C:\\tools\\exitwith.exe", "", "", None)], FROM_PACKAGE),
         Prereq("search list starts at 1", [], FOUND, ["SearchType2=5", "SearchString2=HKLM\\Software\\AcmeTest\\NoCombo"]),
         Prereq("skip detection", [PRESENT], FROM_PACKAGE, ["Options=i"]),
         Prereq("download", [ABSENT], DOWNLOAD, location="Url=file://C:\\pkg\\absent-download.exe"),
@@ -504,3 +504,36 @@ def test_windows_version_and_language_filters(machine):
         skipped("no number is language 0", "LanguageList=neutral;", language=True),
         skipped("version first, language not asked", f"{own}={name}", f"LanguageList={langid}"),
     ], langid=langid)
+
+
+def test_command_search_runs_a_program_of_the_package(machine):
+    """Type 10 starts a program that the package placed in its extraction
+    folder (or one named by an absolute path) and matches on exit code 0."""
+    files = machine.host_path("C:\\pkg\\files")
+    files.mkdir(parents=True)
+    shutil.copy2(machine.host_path(machine.tool("exitwith")), files / "check.exe")
+    machine.reg_set("HKCU\\Software\\ChainTest", "Code", "sz", "0")
+    cases = [
+        ("zero", "check.exe", "0", None, FOUND),
+        ("code from the registry", "check.exe", "!HKCU\\Software\\ChainTest\\Code!", "WND_HIDE", FOUND),
+        ("failure code", "check.exe", "1603", None, FROM_PACKAGE),
+        ("negative code", "check.exe", "-1", "WND_HIDE", FROM_PACKAGE),
+        ("absent program", "absent.exe", "0", None, FROM_PACKAGE),
+        ("absolute path", machine.tool("exitwith"), "0", None, FOUND),
+        ("empty program name", "", "0", None, FROM_PACKAGE),
+    ]
+    lines = ["[GeneralOptions]", "Options=q", "ExtractionFolder=C:\\pkg\\files", "[PREREQ_CHAINER]",
+             f"LogFile={LOG}", "[PREREQUISITES]"]
+    lines += [f"App{n}={case[0]}" for n, case in enumerate(cases, 1)]
+    for name, program, arguments, ref, _expected in cases:
+        lines += [f"[{name}]", ABSENT_SETUP, "SearchType1=10", f"SearchString1={program}",
+                  f"SearchCmdLine1={arguments}"]
+        if ref:
+            lines.append(f"RefContent1={ref}")
+    package = machine.package()
+    package.write_ini(lines)
+    assert package.run(timeout=120).exit_code == 0
+    events = log_events(machine, LOG)
+    for name, _program, _arguments, _ref, expected in cases:
+        at = events.index(f"Searching for:{name}")
+        assert events[at + 1] == f"Search result:{expected}", name

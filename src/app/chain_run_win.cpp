@@ -1,0 +1,40 @@
+#include "app/chain_run_win.h"
+
+#include <windows.h>
+
+#include "detect/platform_win.h"
+#include "detect/searches.h"
+#include "download/download_available_win.h"
+#include "log/log_file_win.h"
+
+const WideString& WinDecisionHost::WindowsVersionName() { return ::WindowsVersionName(); }
+
+PlatformClass WinDecisionHost::GetPlatformClass() { return ::GetPlatformClass(); }
+
+uint16_t WinDecisionHost::SystemDefaultLangId() { return ::GetSystemDefaultLangID(); }
+
+WideString WinDecisionHost::LanguageName(uint16_t langId) {
+    wchar_t name[256] = {};
+    const int length = ::GetLocaleInfoW(MAKELCID(langId, SORT_DEFAULT), LOCALE_SLANGUAGE, name, 256);
+    return length > 0 ? WideString(name, static_cast<size_t>(length - 1)) : WideString();
+}
+
+bool WinDecisionHost::EvaluateSearches(const Prerequisite& prereq, bool view64) {
+    return ::EvaluateSearches(prereq, view64, machine_);
+}
+
+bool WinDecisionHost::IsDownloadAvailable(const Prerequisite& prereq) {
+    return ::IsDownloadAvailable(config_.DownloadFolderPath(), prereq.Location, prereq.Folder, prereq.ExactSize);
+}
+
+void WinDecisionHost::LogLine(const WideString& text) {
+    if (LogEnabled) Log.WriteLine(text);
+}
+
+void WinChainHost::ShowPreparing(uint32_t stringId) { app_.Preparing().Show(stringId); }
+
+void WinChainHost::ClosePreparing() { app_.Preparing().Close(); }
+
+void WinChainHost::RunDetection(void (*job)(void*), void* context) { RunWithMessagePump(job, context); }
+
+void WinChainHost::DeleteInterbootKey() { ::RegDeleteKeyA(HKEY_CURRENT_USER, "InterbootContext"); }
