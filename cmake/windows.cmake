@@ -101,7 +101,7 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/generated/test_resources.rc PROP
 set_tests_properties(wine.win_tests PROPERTIES LABELS "unit;wine")
 
 # Small Windows programs the system tests and the benchmark use.
-foreach(fixture launch regtool holdmutex emptygui exitwith fileversion msiquery treewalk windows)
+foreach(fixture launch regtool holdmutex emptygui exitwith fileversion msiquery treewalk windows waitfor)
     add_executable(${fixture} tests/fixtures/${fixture}.cpp)
     target_compile_options(${fixture} PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE -Os)
     target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)

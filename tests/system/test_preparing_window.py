@@ -72,3 +72,51 @@ def test_silent_run_shows_no_window(gui_machine, options):
     assert tell(holder, "release") == "released"
     assert machine.finish(chainer, timeout=30).exit_code == 0
     assert dialogs(machine) == []
+
+
+def search_held_by(machine, go_file, options):
+    """A configuration whose one search runs a program that waits until the
+    test creates `go_file`: detection stays busy until then."""
+    return ["[GeneralOptions]", f"Options={options}", "[PREREQUISITES]", "App1=Held", "[Held]",
+            "SetupFile=absent-setup.exe", "SearchType1=10", f"SearchString1={machine.tool('waitfor')}",
+            f"SearchCmdLine1={go_file}", "RefContent1=WND_HIDE"]
+
+
+def test_the_window_says_searching_and_stays_responsive_while_detection_runs(gui_machine):
+    machine = gui_machine
+    package = machine.package("setup.exe")
+    package.write_ini(search_held_by(machine, "C:\\pkg\\go", "b"))
+    chainer = package.start()
+
+    deadline = time.monotonic() + 30
+    while True:
+        found = [w for w in machine.windows(ping=True) if w["caption"] == CAPTION]
+        if found and found[0]["status"] == "Searching for prerequisites...":
+            break
+        assert time.monotonic() < deadline, f"windows: {machine.windows()}"
+        time.sleep(0.2)
+    # The detection runs on a worker: the window's thread answers messages.
+    assert found[0]["responsive"] == "1"
+    machine.screenshot("searching-window")
+    time.sleep(0.5)
+    assert chainer.poll() is None
+    assert [w["responsive"] for w in machine.windows(ping=True) if w["caption"] == CAPTION] == ["1"]
+
+    # Found once the program ends with 0: nothing to install, exit code 0.
+    machine.host_path("C:\\pkg\\go").write_bytes(b"")
+    assert machine.finish(chainer, timeout=60).exit_code == 0
+    assert dialogs(machine) == []
+
+
+def test_silent_detection_shows_no_window(gui_machine):
+    machine = gui_machine
+    package = machine.package("setup.exe")
+    package.write_ini(search_held_by(machine, "C:\\pkg\\go", "q"))
+    chainer = package.start()
+    deadline = time.monotonic() + 3.0
+    while time.monotonic() < deadline:
+        assert chainer.poll() is None
+        assert dialogs(machine) == []
+        time.sleep(0.3)
+    machine.host_path("C:\\pkg\\go").write_bytes(b"")
+    assert machine.finish(chainer, timeout=60).exit_code == 0

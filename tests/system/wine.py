@@ -36,7 +36,7 @@ def chainer_exe():
 
 
 FIXTURES = ("launch", "regtool", "holdmutex", "exitwith", "emptygui", "logwriter", "platform",
-            "fileversion", "msiquery", "windows")
+            "fileversion", "msiquery", "windows", "waitfor")
 # The file versions the build gives its versioned test files; "none" is the
 # file without a version resource.
 VERSIONED = ("1.2.3.4", "2.0.0.0", "3.10.0.0", "65535.65535.65535.65535", "1.0.65535.0", "none")
@@ -278,11 +278,13 @@ class Machine:
         return result
 
     # Windows on the screen --------------------------------------------------
-    def windows(self):
+    def windows(self, ping=False):
         """Every visible top-level window: caption, class, status (the text of
         control 1001, when there is one), rect and work (monitor work area),
-        style and exstyle."""
-        done = subprocess.run([self.loader, self.tool("windows")], env=self.env, stdin=subprocess.DEVNULL,
+        style and exstyle; with `ping`, whether its thread answers a message
+        within 2 s (responsive)."""
+        command = [self.loader, self.tool("windows")] + (["--ping"] if ping else [])
+        done = subprocess.run(command, env=self.env, stdin=subprocess.DEVNULL,
                               capture_output=True, timeout=60)
         assert done.returncode == 0, done.stderr
         return [parse_window_line(line) for line in done.stdout.decode("utf-8").splitlines() if line]
