@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const IniEntry* first = found->FindEntry(entry.Key);
             if (!first || first->Key != entry.Key) std::abort();
             // Keys and values come trimmed.
-            for (const WideString* text : {&entry.Key, &entry.Value}) {
+            for (const WideView* text : {&entry.Key, &entry.Value}) {
                 if (!text->empty() && (IsIniWhiteSpace(text->front()) || IsIniWhiteSpace(text->back()))) std::abort();
             }
         }

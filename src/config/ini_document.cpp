@@ -12,10 +12,10 @@ const wchar_t kByteOrderMark = 0xFEFF;
 // A header is recognised by its first and last character above U+0020.
 bool IsHeaderBlank(wchar_t c) { return static_cast<unsigned long>(c) <= 0x20; }
 
-WideString Trim(const wchar_t* begin, const wchar_t* end) {
+WideView Trim(const wchar_t* begin, const wchar_t* end) {
     while (begin < end && IsIniWhiteSpace(*begin)) ++begin;
     while (end > begin && IsIniWhiteSpace(end[-1])) --end;
-    return WideString(begin, end);
+    return WideView(begin, static_cast<size_t>(end - begin));
 }
 
 }  // namespace
@@ -48,19 +48,21 @@ WideString TextFromUtf16LeBytes(const unsigned char* data, size_t count) {
     return text;
 }
 
-const IniEntry* IniSection::FindEntry(const WideString& key) const {
+const IniEntry* IniSection::FindEntry(WideView key) const {
     for (const IniEntry& entry : Entries) {
         if (entry.Key == key) return &entry;
     }
     return nullptr;
 }
 
-void IniSection::AddEntry(const WideString& key, const WideString& value) {
-    Entries.push_back(IniEntry{key, value});
+WideView IniDocument::Keep(const WideString& text) {
+    texts_.push_back(std::unique_ptr<WideString>(new WideString(text)));
+    return WideView(*texts_.back());
 }
 
-void IniSection::AddEntry(WideString&& key, WideString&& value) {
-    Entries.push_back(IniEntry{std::move(key), std::move(value)});
+void IniDocument::AddEntry(IniSection& section, const WideString& key, const WideString& value) {
+    const WideView keptKey = Keep(key);
+    section.Entries.push_back(IniEntry{keptKey, Keep(value)});
 }
 
 IniSection* IniDocument::FindSection(const WideString& name) {
@@ -89,7 +91,7 @@ void IniDocument::GetValue(const WideString& sectionName, const WideString& key,
     if (!section) return;
     const IniEntry* entry = section->FindEntry(key);
     if (!entry) return;
-    value = entry->Value;
+    value.assign(entry->Value.data(), entry->Value.size());
 }
 
 void IniDocument::GetSectionNames(std::vector<WideString>& names) const {
@@ -101,7 +103,7 @@ void IniDocument::AddValue(const WideString& sectionName, const WideString& key,
                            const WideString& value) {
     IniSection* section = FindSection(sectionName);
     if (!section) section = &AddSection(sectionName);
-    section->AddEntry(key, value);
+    AddEntry(*section, key, value);
 }
 
 void IniDocument::ParseBytes(const unsigned char* data, size_t count) {
@@ -110,6 +112,21 @@ void IniDocument::ParseBytes(const unsigned char* data, size_t count) {
 
 bool IniDocument::Parse(const WideString& text) {
     Sections.clear();
+    texts_.clear();
+    texts_.push_back(std::unique_ptr<WideString>(new WideString(text)));
+    ParseOwned(*texts_.back());
+    return false;
+}
+
+bool IniDocument::Parse(WideString&& text) {
+    Sections.clear();
+    texts_.clear();
+    texts_.push_back(std::unique_ptr<WideString>(new WideString(std::move(text))));
+    ParseOwned(*texts_.back());
+    return false;
+}
+
+void IniDocument::ParseOwned(const WideString& text) {
     // Index of the current section; sections may move while the vector grows.
     size_t current = 0;
     bool haveSection = false;
@@ -150,11 +167,11 @@ bool IniDocument::Parse(const WideString& text) {
                 const wchar_t* equals = begin;
                 while (equals < lineEnd && *equals != L'=') ++equals;
                 if (equals < lineEnd) {
-                    Sections[current].AddEntry(Trim(begin, equals), Trim(equals + 1, lineEnd));
+                    const WideView key = Trim(begin, equals);
+                    Sections[current].Entries.push_back(IniEntry{key, Trim(equals + 1, lineEnd)});
                 }
             }
         }
         lineBegin = next;
     }
-    return false;
 }

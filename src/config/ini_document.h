@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 #include "base/wide_string.h"
@@ -12,9 +14,12 @@
 // and every lookup is an exact, case-sensitive comparison, so the first of
 // two equal names wins.
 
+// Keys and values are views of text the document owns: parsing a large
+// file then costs two small records per line instead of two allocations.
+// They stay valid as long as the document that made them, moves included.
 struct IniEntry {
-    WideString Key;
-    WideString Value;
+    WideView Key;
+    WideView Value;
 };
 
 class IniSection {
@@ -23,10 +28,7 @@ public:
     std::vector<IniEntry> Entries;
 
     // The first entry whose key equals `key`, or null.
-    const IniEntry* FindEntry(const WideString& key) const;
-    // Appends without looking for an existing entry of that key.
-    void AddEntry(const WideString& key, const WideString& value);
-    void AddEntry(WideString&& key, WideString&& value);
+    const IniEntry* FindEntry(WideView key) const;
 };
 
 // What the configuration reader needs of a document.
@@ -43,6 +45,12 @@ public:
 
 class IniDocument : public ConfigSource {
 public:
+    IniDocument() = default;
+    IniDocument(const IniDocument&) = delete;
+    IniDocument& operator=(const IniDocument&) = delete;
+    IniDocument(IniDocument&&) = default;
+    IniDocument& operator=(IniDocument&&) = default;
+
     std::vector<IniSection> Sections;
 
     // Reads `size` bytes of the file at `path` (the caller knows the size from
@@ -57,6 +65,7 @@ public:
 
     // Replaces every section by those found in `text`. Always false.
     bool Parse(const WideString& text);
+    bool Parse(WideString&& text);
 
     IniSection* FindSection(const WideString& name);
     const IniSection* FindSection(const WideString& name) const;
@@ -68,6 +77,17 @@ public:
     void GetSectionNames(std::vector<WideString>& names) const override;
     void AddValue(const WideString& sectionName, const WideString& key,
                   const WideString& value) override;
+    // Appends to a section of this document, without looking for an existing
+    // entry of that key.
+    void AddEntry(IniSection& section, const WideString& key, const WideString& value);
+
+private:
+    void ParseOwned(const WideString& text);
+    WideView Keep(const WideString& text);
+
+    // Every text the views point into, each in a place of its own that
+    // neither growth nor a move of the document changes.
+    std::vector<std::unique_ptr<WideString>> texts_;
 };
 
 // White space as the Windows C library's iswspace classifies it. Fixed here

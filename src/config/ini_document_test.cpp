@@ -13,7 +13,7 @@ std::wstring Dump(const IniDocument& doc) {
     std::wstring out;
     for (const IniSection& section : doc.Sections) {
         out += L"[" + section.Name + L"]";
-        for (const IniEntry& entry : section.Entries) out += L"{" + entry.Key + L"=" + entry.Value + L"}";
+        for (const IniEntry& entry : section.Entries) out += L"{" + WideString(entry.Key) + L"=" + WideString(entry.Value) + L"}";
         out += L"\n";
     }
     return out;
@@ -170,4 +170,26 @@ TEST_CASE("white space is the Windows C library's") {
         CAPTURE(c);
         CHECK_FALSE(IsIniWhiteSpace(static_cast<wchar_t>(c)));
     }
+}
+
+TEST_CASE("entries stay valid when the document grows and moves") {
+    IniDocument doc;
+    doc.Parse(L"[A]\r\nk=v\r\n[B]\r\ns=x\r\n");  // short texts: kept inside their string objects
+    for (int i = 0; i < 1000; ++i) doc.AddValue(L"A", L"k" + std::to_wstring(i), L"v" + std::to_wstring(i));
+    IniDocument moved(std::move(doc));
+    REQUIRE(moved.Sections[0].Entries.size() == 1001);
+    CHECK(moved.Sections[0].Entries[0].Key == L"k");
+    CHECK(moved.Sections[0].Entries[1000].Key == L"k999");
+    CHECK(moved.Sections[0].Entries[1000].Value == L"v999");
+    IniDocument assigned;
+    assigned.Parse(L"[C]\r\nc=1\r\n");
+    assigned = std::move(moved);
+    CHECK(assigned.Sections[1].Entries[0].Value == L"x");
+    WideString value;
+    assigned.GetValue(L"A", L"k500", value);
+    CHECK(value == L"v500");
+    // A new parse replaces everything, the texts included.
+    assigned.Parse(L"[D]\r\nd=2\r\n");
+    REQUIRE(assigned.Sections.size() == 1);
+    CHECK(assigned.Sections[0].Entries[0].Value == L"2");
 }

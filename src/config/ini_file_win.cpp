@@ -40,7 +40,7 @@ int32_t IniDocument::LoadFile(const WideString& path, uint32_t size) {
         // The file may have shrunk since its size was taken: use what came,
         // and an odd last byte is no code unit.
         text.resize(read / 2);
-        Parse(text);
+        Parse(std::move(text));
     } catch (const std::bad_alloc&) {
         // More than this process can hold: the same as a file we cannot read.
         Sections.clear();

@@ -16,20 +16,19 @@ namespace {
 template <class Item>
 class FirstWinsIndex {
 public:
-    void Add(const WideString* name, const Item* item) { items_.push_back({name, item}); }
+    void Add(WideView name, const Item* item) { items_.push_back({name, item}); }
     void Sort() {
-        std::stable_sort(items_.begin(), items_.end(),
-                         [](const Slot& a, const Slot& b) { return *a.name < *b.name; });
+        std::stable_sort(items_.begin(), items_.end(), [](const Slot& a, const Slot& b) { return a.name < b.name; });
     }
-    const Item* Find(const WideString& name) const {
+    const Item* Find(WideView name) const {
         auto found = std::lower_bound(items_.begin(), items_.end(), name,
-                                      [](const Slot& slot, const WideString& n) { return *slot.name < n; });
-        return found != items_.end() && *found->name == name ? found->item : nullptr;
+                                      [](const Slot& slot, WideView n) { return slot.name < n; });
+        return found != items_.end() && found->name == name ? found->item : nullptr;
     }
 
 private:
     struct Slot {
-        const WideString* name;
+        WideView name;
         const Item* item;
     };
     std::vector<Slot> items_;
@@ -38,18 +37,18 @@ private:
 class EntryIndex {
 public:
     explicit EntryIndex(const IniSection& section) {
-        for (const IniEntry& entry : section.Entries) index_.Add(&entry.Key, &entry.Value);
+        for (const IniEntry& entry : section.Entries) index_.Add(entry.Key, &entry.Value);
         index_.Sort();
     }
-    const WideString* Find(const WideString& key) const { return index_.Find(key); }
-    bool Get(const WideString& key, WideString& value) const {
-        const WideString* found = Find(key);
-        if (found) value = *found;
+    const WideView* Find(WideView key) const { return index_.Find(key); }
+    bool Get(WideView key, WideString& value) const {
+        const WideView* found = Find(key);
+        if (found) value.assign(found->data(), found->size());
         return found != nullptr;
     }
 
 private:
-    FirstWinsIndex<WideString> index_;
+    FirstWinsIndex<WideView> index_;
 };
 
 wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
@@ -132,10 +131,10 @@ bool ReadPrerequisite(const IniSection& section, Prerequisite& prereq) {
     keys.Get(L"LanguageList", prereq.LanguageList);
 
     for (uint32_t k = 1;; ++k) {
-        const WideString* type = keys.Find(Numbered(L"SearchType", k));
+        const WideView* type = keys.Find(Numbered(L"SearchType", k));
         if (!type) break;
         PrereqSearch search;
-        search.SearchType = ParseInt(*type);
+        search.SearchType = ParseInt(WideString(*type));
         if (!keys.Get(Numbered(L"SearchString", k), search.SearchString)) return false;
         keys.Get(Numbered(L"VerMin", k), search.VerMin);
         keys.Get(Numbered(L"VerMax", k), search.VerMax);
@@ -190,11 +189,11 @@ void SetupConfig::Load(const IniDocument& document, ConfigEnvironment& environme
     const EntryIndex apps(*list);
     // The first section of each name, for the same reason as EntryIndex.
     FirstWinsIndex<IniSection> sections;
-    for (const IniSection& section : document.Sections) sections.Add(&section.Name, &section);
+    for (const IniSection& section : document.Sections) sections.Add(section.Name, &section);
     sections.Sort();
 
     for (uint32_t n = 1;; ++n) {
-        const WideString* name = apps.Find(Numbered(L"App", n));
+        const WideView* name = apps.Find(Numbered(L"App", n));
         if (!name) return;
         const IniSection* section = sections.Find(*name);
         if (!section) return;
