@@ -1,6 +1,7 @@
 #include "app/chain_run_win.h"
 
 #include <windows.h>
+#include <objbase.h>
 
 #include "detect/platform_win.h"
 #include "detect/searches.h"
@@ -35,6 +36,27 @@ void WinChainHost::ShowPreparing(uint32_t stringId) { app_.Preparing().Show(stri
 
 void WinChainHost::ClosePreparing() { app_.Preparing().Close(); }
 
-void WinChainHost::RunDetection(void (*job)(void*), void* context) { RunWithMessagePump(job, context); }
+namespace {
+
+struct ComJob {
+    void (*Job)(void*);
+    void* Context;
+};
+
+// The command search starts programs through the shell, which wants COM on
+// the calling thread; the worker gets its own apartment, as the main thread has.
+void RunInApartment(void* context) {
+    const ComJob& job = *static_cast<const ComJob*>(context);
+    const HRESULT com = ::CoInitialize(nullptr);
+    job.Job(job.Context);
+    if (com == S_OK) ::CoUninitialize();
+}
+
+}  // namespace
+
+void WinChainHost::RunDetection(void (*job)(void*), void* context) {
+    ComJob wrapped{job, context};
+    RunWithMessagePump(RunInApartment, &wrapped);
+}
 
 void WinChainHost::DeleteInterbootKey() { ::RegDeleteKeyA(HKEY_CURRENT_USER, "InterbootContext"); }

@@ -148,7 +148,10 @@ void SelectPrerequisite(PrereqList& list, size_t index, bool selected, DecisionH
                 const size_t depth = stack.size();
                 for (size_t p = 0; p < list.size(); ++p) {
                     if (list[p].Name != prereq.ParentPrereq) continue;
-                    if (list[p].Status != NotApplicable && list[p].Status != Found) {
+                    // "Neither not applicable nor found": after detection the
+                    // same as missing. Asking for missing also keeps a cycle
+                    // through an undetected prerequisite from flipping for ever.
+                    if (IsMissing(list[p].Status)) {
                         enter(stack, p, true);  // may move the frames, as above
                     }
                     break;

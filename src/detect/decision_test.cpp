@@ -218,6 +218,19 @@ TEST_CASE("SelectPrerequisite: cycles, self-reference and long chains end") {
         CHECK_FALSE(list[0].Selected);
         CHECK_FALSE(list[1].Selected);
     }
+    SUBCASE("a cycle through a prerequisite that was never detected") {
+        PrereqList list{Prereq(L"A", LocationSetupFile, L"C"), Prereq(L"C", LocationSetupFile, L"A")};
+        list[0].Status = InstallFromPackage;
+        list[1].Status = Undefined;
+        // C selects its missing child A; A deselects its child C, which is not
+        // missing; C then reselects its parent A once more. It ends there.
+        SelectPrerequisite(list, 1, true, host);
+        CHECK_FALSE(list[1].Selected);
+        CHECK(list[0].Selected);
+        CHECK(host.Lines == std::vector<WideString>{L"Prerequisite selected for install:C",
+                                                    L"Prerequisite selected for install:A",
+                                                    L"Prerequisite selected for install:A"});
+    }
     SUBCASE("a prerequisite naming itself") {
         PrereqList list{Prereq(L"Self", LocationSetupFile, L"Self")};
         list[0].Status = Download;

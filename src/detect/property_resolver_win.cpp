@@ -51,15 +51,19 @@ WideString BufferText(const wchar_t* buffer, size_t capacity) {
     return WideString(buffer, length);
 }
 
-bool ShellFolderPath(int csidl, WideString& folder) {
+enum ShellAnswer { ShellFound, ShellConversionFailed, ShellUnknown };
+
+ShellAnswer ShellFolderPath(int csidl, WideString& folder) {
     LPITEMIDLIST item = nullptr;
     if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, csidl, &item)) && item) {
         wchar_t path[MAX_PATH] = {};
         const BOOL converted = ::SHGetPathFromIDListW(item, path);
         ::CoTaskMemFree(item);
-        if (!converted) return false;
+        // The shell knows the folder but has no path for it: nothing else is
+        // asked.
+        if (!converted) return ShellConversionFailed;
         folder = BufferText(path, MAX_PATH) + L"\\";
-        return true;
+        return ShellFound;
     }
 
     if (!g_shfolderLooked) {
@@ -74,10 +78,10 @@ bool ShellFolderPath(int csidl, WideString& folder) {
         wchar_t path[MAX_PATH] = {};
         if (SUCCEEDED(g_shGetFolderPath(nullptr, csidl, nullptr, 0, path))) {
             folder = BufferText(path, MAX_PATH) + L"\\";
-            return true;
+            return ShellFound;
         }
     }
-    return false;
+    return ShellUnknown;
 }
 
 // A shell older than version 5 may know neither way; the environment
@@ -179,7 +183,9 @@ bool PropertyResolver::ResolveFolderProperty(const WideString& name, WideString&
     }
     for (const ShellFolder& shell : kShellFolders) {
         if (name != shell.Name) continue;
-        return ShellFolderPath(shell.Csidl, folder) || OldShellFolder(name, folder);
+        const ShellAnswer answer = ShellFolderPath(shell.Csidl, folder);
+        if (answer == ShellFound) return true;
+        return answer == ShellUnknown && OldShellFolder(name, folder);
     }
     return false;
 }

@@ -87,6 +87,8 @@ bool ReadValueText(HKEY key, const WideString& name, WideString& text) {
         text = TextOfData(data, size);
         return true;
     }
+    // A REG_DWORD with fewer than four bytes of data holds no number; it is
+    // read as a failure rather than as whatever the buffer held.
     if (type == REG_DWORD && size >= sizeof(DWORD)) {
         DWORD number = 0;
         memcpy(&number, data.data(), sizeof number);

@@ -168,7 +168,10 @@ SearchResult EvaluateSearch(const PrereqSearch& search, bool view64, SearchMachi
             return result;
         case 10: {
             const WideString program = machine.PackageFilePath(text);
-            uint32_t exitCode = 0;
+            // The shell may hand a document or a folder to a program that is
+            // already running; there is then no exit code to wait for, and
+            // that must not read as success.
+            uint32_t exitCode = 1;
             result.Matched = !program.empty() &&
                              machine.RunProgram(program, machine.ExpandReferences(search.SearchCmdLine),
                                                 search.RefContent == L"WND_HIDE", exitCode) &&

@@ -33,6 +33,7 @@ public:
     std::map<WideString, std::vector<WideString>> Related;      // upgrade code -> products
     std::set<WideString> Components;
     std::map<WideString, uint32_t> Programs;                    // path -> exit code
+    std::set<WideString> Documents;                             // opened by a running program: no exit code
     std::vector<WideString> Looked;                             // AnyFileMatches calls
     std::vector<WideString> Ran;                                // program + "|" + arguments
     int RedirectionDepth = 0;
@@ -118,6 +119,7 @@ public:
     bool RunProgram(const WideString& program, const WideString& arguments, bool hidden,
                     uint32_t& exitCode) override {
         Ran.push_back(program + L"|" + arguments + (hidden ? L"|hidden" : L""));
+        if (Documents.count(program)) return true;
         auto it = Programs.find(program);
         if (it == Programs.end()) return false;
         exitCode = it->second;
@@ -347,6 +349,10 @@ TEST_CASE("Command search runs the package's program") {
     CHECK_FALSE(EvaluateSearch(Search(10, L"fail.exe", L"", L"", L"wnd_hide"), false, m).Matched);
     CHECK(m.Ran.back() == L"C:\\pkg\\fail.exe|");
     CHECK_FALSE(EvaluateSearch(Search(10, L"missing.exe"), false, m).Matched);
+    // Handed to a program that was already running: started, but no exit
+    // code says success.
+    m.Documents = {L"C:\\pkg\\readme.txt"};
+    CHECK_FALSE(EvaluateSearch(Search(10, L"readme.txt"), false, m).Matched);
     const size_t runs = m.Ran.size();
     CHECK_FALSE(EvaluateSearch(Search(10, L""), false, m).Matched);
     CHECK(m.Ran.size() == runs);  // nothing to start: nothing started
