@@ -33,12 +33,13 @@ add_library(chainer_win STATIC
     src/download/url_win.cpp
     src/fs/files_win.cpp
     src/install/launch_win.cpp
+    src/install/run_at_logon_win.cpp
     src/log/log_file_win.cpp
     src/ui/preparing_window_win.cpp
 )
 target_include_directories(chainer_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(chainer_win PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
-target_link_libraries(chainer_win PUBLIC chainer_core ole32 shell32 version wininet)
+target_link_libraries(chainer_win PUBLIC chainer_core ole32 uuid shell32 version wininet)
 
 configure_file(src/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
 add_executable(chainer WIN32 src/app/main_win.cpp src/app/runtime_win.cpp src/resources/chainer.rc)
@@ -64,6 +65,7 @@ add_executable(win_tests src/test/doctest_main.cpp ${CORE_TESTS}
     src/download/download_available_win_test.cpp
     src/download/url_win_test.cpp
     src/fs/files_win_test.cpp
+    src/install/run_at_logon_win_test.cpp
     src/log/log_file_win_test.cpp
     src/ui/preparing_window_win_test.cpp
     # The product's resources, for the code that reads them from the running

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winsvc.h>
 
 // Owns one Windows resource and releases it on every path. A kind of resource
 // is described by a traits type: its handle type, its "no handle" value and
@@ -84,9 +85,27 @@ struct WindowTraits {
     static void Close(Type h) { ::DestroyWindow(h); }
 };
 
+// Service control manager and service handles.
+struct ServiceHandleTraits {
+    using Type = SC_HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::CloseServiceHandle(h); }
+};
+
+// A COM interface pointer: one reference, given back on every path.
+template <class Interface>
+struct ComTraits {
+    using Type = Interface*;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type p) { p->Release(); }
+};
+template <class Interface>
+using ScopedCom = Scoped<ComTraits<Interface>>;
+
 using ScopedHandle = Scoped<KernelHandleTraits>;
 using ScopedFile = Scoped<FileHandleTraits>;
 using ScopedFind = Scoped<FindHandleTraits>;
 using ScopedRegKey = Scoped<RegKeyTraits>;
 using ScopedModule = Scoped<ModuleTraits>;
 using ScopedWindow = Scoped<WindowTraits>;
+using ScopedService = Scoped<ServiceHandleTraits>;
