@@ -33,6 +33,7 @@ add_library(chainer_win STATIC
     src/download/url_win.cpp
     src/fs/files_win.cpp
     src/install/launch_win.cpp
+    src/install/reboot_win.cpp
     src/install/run_at_logon_win.cpp
     src/log/log_file_win.cpp
     src/ui/preparing_window_win.cpp
@@ -65,6 +66,7 @@ add_executable(win_tests src/test/doctest_main.cpp ${CORE_TESTS}
     src/download/download_available_win_test.cpp
     src/download/url_win_test.cpp
     src/fs/files_win_test.cpp
+    src/install/reboot_win_test.cpp
     src/install/run_at_logon_win_test.cpp
     src/log/log_file_win_test.cpp
     src/ui/preparing_window_win_test.cpp
