@@ -137,7 +137,7 @@ foreach(version ${VERSIONED_FILES} none)
     target_link_options(${target} PRIVATE -static -static-libgcc -s)
 endforeach()
 # Fixtures that exercise the product's own code from outside.
-foreach(fixture logwriter platform)
+foreach(fixture logwriter platform reboot runatlogon)
     add_executable(${fixture} tests/fixtures/${fixture}.cpp)
     target_compile_options(${fixture} PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
     target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
