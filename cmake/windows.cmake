@@ -31,6 +31,7 @@ add_library(chainer_win STATIC
     src/detect/search_machine_win.cpp
     src/download/download_available_win.cpp
     src/download/url_win.cpp
+    src/download/web_sites_win.cpp
     src/fs/files_win.cpp
     src/install/launch_win.cpp
     src/log/log_file_win.cpp
@@ -139,7 +140,7 @@ foreach(version ${VERSIONED_FILES} none)
     target_link_options(${target} PRIVATE -static -static-libgcc -s)
 endforeach()
 # Fixtures that exercise the product's own code from outside.
-foreach(fixture logwriter platform launchfile)
+foreach(fixture logwriter platform launchfile opensite)
     add_executable(${fixture} tests/fixtures/${fixture}.cpp)
     target_compile_options(${fixture} PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
     target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)

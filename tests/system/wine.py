@@ -37,7 +37,7 @@ def chainer_exe():
 
 
 FIXTURES = ("launch", "regtool", "holdmutex", "exitwith", "emptygui", "logwriter", "platform",
-            "fileversion", "msiquery", "windows", "waitfor", "installer", "launchfile", "docserver")
+            "fileversion", "msiquery", "windows", "waitfor", "installer", "launchfile", "docserver", "opensite")
 # The file versions the build gives its versioned test files; "none" is the
 # file without a version resource.
 VERSIONED = ("1.2.3.4", "2.0.0.0", "3.10.0.0", "65535.65535.65535.65535", "1.0.65535.0", "none")
