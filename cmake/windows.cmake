@@ -103,7 +103,7 @@ set_tests_properties(wine.win_tests PROPERTIES LABELS "unit;wine")
 
 # Small Windows programs the system tests and the benchmark use.
 foreach(fixture launch regtool holdmutex emptygui exitwith fileversion msiquery treewalk windows waitfor installer
-        docserver)
+        docserver launch20)
     add_executable(${fixture} tests/fixtures/${fixture}.cpp)
     target_compile_options(${fixture} PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE -Os)
     target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
@@ -116,6 +116,7 @@ target_link_libraries(msiquery PRIVATE msi)
 # the show state the shell passes reaches it.
 set_target_properties(installer PROPERTIES WIN32_EXECUTABLE ON)
 target_link_libraries(installer PRIVATE shell32)
+target_link_libraries(launch20 PRIVATE shell32)
 target_link_libraries(docserver PRIVATE user32)
 
 # Files for the file searches: one source, each with the version resource a
