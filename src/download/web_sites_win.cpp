@@ -7,6 +7,7 @@
 
 #include "base/scoped_win.h"
 #include "fs/files_win.h"
+#include "log/log_file_win.h"
 
 namespace {
 
@@ -50,3 +51,9 @@ void OpenSite(const WideString& url) {
     // The file is closed before the shell reads it.
     if (written) ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOW);
 }
+
+void ShellSiteOpener::LogLine(const WideString& text) {
+    if (LogEnabled) Log.WriteLine(text);
+}
+
+void ShellSiteOpener::OpenSite(const WideString& url) { ::OpenSite(url); }
