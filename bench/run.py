@@ -141,6 +141,51 @@ def bench_detect50(machine):
     say("detect50_overhead_pct", f"{(with_searches - reference) / reference * 100:.1f}")
 
 
+def install20_runs(machine, installer):
+    """How many times the stand-in installer at this path has run."""
+    return len(machine.installer_runs(installer))
+
+
+def bench_install20(machine):
+    """A silent chain that installs 20 packaged prerequisites whose installer
+    ends at once, next to a minimal program that makes the same 20 launches
+    through the shell (wait and exit code each), under the same warm server.
+    The figure is the chainer's whole run: start-up, detection of the 20,
+    the installation phase and the re-detection after it. While the
+    installation phase does not launch anything, install20_launched says 0
+    and the overhead figure means nothing."""
+    count = 20
+    arguments = "/quiet /norestart"
+    installer = "C:\\install20\\files\\installer.exe"
+    reference_installer = "C:\\install20\\ref\\installer.exe"
+    machine.place_installer(installer)
+    machine.place_installer(reference_installer)
+    lines = ["[GeneralOptions]", "Options=q", "ExtractionFolder=C:\\install20\\files", "[PREREQUISITES]"]
+    lines += [f"App{n}=Bench installer {n}" for n in range(1, count + 1)]
+    for n in range(1, count + 1):
+        # A key that does not exist: every prerequisite is missing.
+        lines += [f"[Bench installer {n}]", "SetupFile=installer.exe", "SearchType1=5",
+                  f"SearchString1=HKLM\\Software\\AcmeBench\\Absent{n}", f"NoUiCommandLine={arguments}"]
+    package = machine.package("setup.exe", "C:\\install20")
+    package.write_ini(lines)
+    launcher = "C:\\install20\\launch20.exe"
+    shutil.copy2(win_tree() / "launch20.exe", machine.host_path(launcher))
+    launcher_args = (reference_installer, str(count), arguments)
+
+    # One untimed run of each, which also shows what each of them launched.
+    package.run(timeout=600)
+    launched = install20_runs(machine, installer)
+    subprocess.run([machine.loader, launcher, *launcher_args], env=machine.env, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+    reference_launched = install20_runs(machine, reference_installer)
+    chainer, reference = interleaved_medians(machine, [(package.exe, ()), (launcher, launcher_args)], 9)
+    say("install20_launched", launched)
+    say("install20_reference_launched", reference_launched)
+    say("install20_chainer_ms", f"{chainer * 1000:.1f}")
+    say("install20_launch20_ms", f"{reference * 1000:.1f}")
+    say("install20_overhead_pct", f"{(chainer - reference) / reference * 100:.1f}")
+
+
 def make_tree(root, widths=(20, 20, 49)):
     """Three levels of folders below root; returns how many folders."""
     first, second, third = widths
@@ -207,6 +252,7 @@ def bench_wine(arch):
         say("startup_ratio_vs_empty", f"{chainer / reference:.2f}")
         bench_ini_wine(machine, None)
         bench_detect50(machine)
+        bench_install20(machine)
         bench_filesearch(machine)
     finally:
         machine.close()

@@ -31,6 +31,7 @@ add_library(chainer_win STATIC
     src/detect/search_machine_win.cpp
     src/download/download_available_win.cpp
     src/download/url_win.cpp
+    src/download/web_sites_win.cpp
     src/fs/files_win.cpp
     src/install/launch_win.cpp
     src/install/reboot_win.cpp
@@ -105,7 +106,8 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/generated/test_resources.rc PROP
 set_tests_properties(wine.win_tests PROPERTIES LABELS "unit;wine")
 
 # Small Windows programs the system tests and the benchmark use.
-foreach(fixture launch regtool holdmutex emptygui exitwith fileversion msiquery treewalk windows waitfor)
+foreach(fixture launch regtool holdmutex emptygui exitwith fileversion msiquery treewalk windows waitfor installer
+        docserver launch20)
     add_executable(${fixture} tests/fixtures/${fixture}.cpp)
     target_compile_options(${fixture} PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE -Os)
     target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
@@ -114,6 +116,12 @@ target_link_libraries(holdmutex PRIVATE advapi32)
 target_link_libraries(regtool PRIVATE advapi32)
 target_link_libraries(fileversion PRIVATE version)
 target_link_libraries(msiquery PRIVATE msi)
+# The stand-in installer is a GUI program, as real installers are, so that
+# the show state the shell passes reaches it.
+set_target_properties(installer PROPERTIES WIN32_EXECUTABLE ON)
+target_link_libraries(installer PRIVATE shell32)
+target_link_libraries(launch20 PRIVATE shell32)
+target_link_libraries(docserver PRIVATE user32)
 
 # Files for the file searches: one source, each with the version resource a
 # test asks for, and versioned-none.dll with no version resource at all.
@@ -137,7 +145,7 @@ foreach(version ${VERSIONED_FILES} none)
     target_link_options(${target} PRIVATE -static -static-libgcc -s)
 endforeach()
 # Fixtures that exercise the product's own code from outside.
-foreach(fixture logwriter platform reboot runatlogon)
+foreach(fixture logwriter platform reboot runatlogon launchfile opensite)
     add_executable(${fixture} tests/fixtures/${fixture}.cpp)
     target_compile_options(${fixture} PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
     target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)

@@ -4,6 +4,7 @@ A template prefix is made once per build (scripts/wine-prefix); each test
 gets a clone made of hard links, with real copies of the files Wine writes,
 and its own wineserver. Nothing is shared with the developer's ~/.wine.
 """
+import json
 import os
 import select
 import shutil
@@ -36,7 +37,8 @@ def chainer_exe():
 
 
 FIXTURES = ("launch", "regtool", "holdmutex", "exitwith", "emptygui", "logwriter", "platform",
-            "fileversion", "msiquery", "windows", "waitfor", "reboot", "runatlogon")
+            "fileversion", "msiquery", "windows", "waitfor", "reboot", "runatlogon", "installer", "launchfile",
+            "docserver", "opensite")
 # The file versions the build gives its versioned test files; "none" is the
 # file without a version resource.
 VERSIONED = ("1.2.3.4", "2.0.0.0", "3.10.0.0", "65535.65535.65535.65535", "1.0.65535.0", "none")
@@ -373,6 +375,27 @@ class Machine:
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copyfile(win_tree() / f"versioned-{version}.dll", target)
         return target
+
+    # The stand-in installer ---------------------------------------------------
+    def place_installer(self, win_path, exit_code=None):
+        """Copies the stand-in installer (tests/fixtures/installer.cpp) to a
+        path of drive C:, creating its folders. With `exit_code`, that copy
+        ends with it whatever its arguments say."""
+        target = self.host_path(win_path)
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(win_tree() / "installer.exe", target)
+        if exit_code is not None:
+            Path(f"{target}.exit").write_text(str(exit_code))
+        return target
+
+    def installer_runs(self, win_path):
+        """What the copy of the installer at this path recorded, one dict per
+        run, oldest first: self, cwd, cmdline (exactly as GetCommandLineW
+        gave it), show (-1: none given) and exit (unsigned)."""
+        record = self.host_path(f"{win_path}.runs")
+        if not record.exists():
+            return []
+        return [json.loads(line) for line in record.read_text(encoding="ascii").splitlines() if line]
 
     def read_text_utf16(self, win_path):
         return self.host_path(win_path).read_bytes().decode("utf-16")
