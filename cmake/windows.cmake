@@ -5,8 +5,9 @@ set(CHAINER_PRODUCT_NAME "Vantorel" CACHE STRING "ProductName of the version res
 set(CHAINER_VERSION "1.0.0.0" CACHE STRING "File and product version, four numbers")
 string(REPLACE "." "," CHAINER_VERSION_COMMAS ${CHAINER_VERSION})
 
-# Size first; sections that nothing references are dropped at link time.
-set(PRODUCT_CFLAGS -Os -ffunction-sections -fdata-sections -DUNICODE -D_UNICODE
+# Size first; sections that nothing references are dropped at link time, and
+# no run-time type information, which nothing in the product asks for.
+set(PRODUCT_CFLAGS -Os -fno-rtti -ffunction-sections -fdata-sections -DUNICODE -D_UNICODE
     -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0500 -DWINVER=0x0500)
 # Windows 2000 must load it: subsystem 5.0, and no runtime DLL beside it.
 set(PRODUCT_LDFLAGS -municode -static -static-libgcc -static-libstdc++
@@ -21,6 +22,8 @@ add_library(chainer_win STATIC
     src/app/chain_run_win.cpp
     src/app/chainer_app_win.cpp
     src/app/installer_idle_win.cpp
+    src/app/interboot_store_win.cpp
+    src/base/narrow_text_win.cpp
     src/base/string_table_win.cpp
     src/config/config_environment_win.cpp
     src/config/ini_file_win.cpp
@@ -41,7 +44,7 @@ add_library(chainer_win STATIC
 )
 target_include_directories(chainer_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(chainer_win PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
-target_link_libraries(chainer_win PUBLIC chainer_core ole32 uuid shell32 version wininet)
+target_link_libraries(chainer_win PUBLIC chainer_core ole32 shell32 version wininet)
 
 configure_file(src/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
 add_executable(chainer WIN32 src/app/main_win.cpp src/app/runtime_win.cpp src/resources/chainer.rc)
@@ -60,6 +63,7 @@ configure_file(/usr/include/doctest/doctest.h ${CMAKE_BINARY_DIR}/thirdparty/doc
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/wine-run ${CHAINER_ARCH})
 add_executable(win_tests src/test/doctest_main.cpp ${CORE_TESTS}
     src/app/installer_idle_win_test.cpp
+    src/app/interboot_store_win_test.cpp
     src/base/string_table_win_test.cpp
     src/config/ini_file_win_test.cpp
     src/detect/platform_win_test.cpp
@@ -80,7 +84,7 @@ target_include_directories(win_tests SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/thirdpar
 target_include_directories(win_tests PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/src/resources)
 target_compile_options(win_tests PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE)
 target_link_options(win_tests PRIVATE -static -static-libgcc -static-libstdc++)
-target_link_libraries(win_tests PRIVATE chainer_win)
+target_link_libraries(win_tests PRIVATE chainer_win uuid)
 add_test(NAME wine.win_tests COMMAND win_tests)
 # The test program's own resources: a string too long for the string-table
 # buffer, and files with version resources of different shapes for the

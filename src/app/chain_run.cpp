@@ -21,6 +21,8 @@ const wchar_t* BoolText(bool value) { return value ? L"true" : L"false"; }
 }  // namespace
 
 ChainRunner::ChainRunner(SetupConfig& config, ChainHost& host) : Config(config), Host(host) {
+    Queue.Store = &Host.InterbootStore();
+    Queue.Owner = this;
     for (size_t i = 0; i < Config.Prerequisites.size(); ++i) {
         ApplySelectionRule(Config.Prerequisites, i, Host.Decisions());
     }
@@ -87,8 +89,10 @@ int32_t RunChain(SetupConfig& config, ChainHost& host) {
             ChainRunner runner(config, host);
             if (config.IsSilentMode()) {
                 decisions.LogLine(L"Starting installing prerequisites in silent mode.");
-                // The download, web-site and installation phases join here.
-                if (!runner.RebootRequired) {
+                // The download phase joins here.
+                OpenSites(runner, nullptr);
+                InstallAll(runner, nullptr);
+                if (!runner.Queue.RebootRequired) {
                     runner.RedetectAll();
                     if (!runner.AllMandatoryPresent()) result = 1;
                 }
@@ -99,14 +103,14 @@ int32_t RunChain(SetupConfig& config, ChainHost& host) {
             }
 
             decisions.LogLine(WideString(L"After running prerequisites we have:  Reboot was required=") +
-                              BoolText(runner.RebootRequired));
-            if (runner.RebootRequired) {
-                decisions.LogLine(WideString(L"  Reboot was refused=") + BoolText(runner.RebootRefused));
-                if (!runner.RebootRefused) {
+                              BoolText(runner.Queue.RebootRequired));
+            if (runner.Queue.RebootRequired) {
+                decisions.LogLine(WideString(L"  Reboot was refused=") + BoolText(runner.Queue.RebootRefused));
+                if (!runner.Queue.RebootRefused) {
                     decisions.LogLine(WideString(L"  Reboot in Progress=") + BoolText(runner.ShutdownInProgress));
                 }
             }
-            if ((runner.RebootRequired && !runner.RebootRefused) || runner.ShutdownInProgress) {
+            if ((runner.Queue.RebootRequired && !runner.Queue.RebootRefused) || runner.ShutdownInProgress) {
                 result = -1;
                 deleteOnExit = false;
             }

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+
+#include "app/install_loop.h"
+#include "app/interboot_store.h"
 #include "config/setup_config.h"
 #include "detect/decision.h"
 #include "ui/progress_sink.h"
@@ -21,6 +24,26 @@ public:
     virtual void RunDetection(void (*job)(void*), void* context) = 0;
     // Removes the interboot context from the registry; a missing key is fine.
     virtual void DeleteInterbootKey() = 0;
+    // The store of the installers' return codes, on the interboot key.
+    virtual RegistryStore& InterbootStore() = 0;
+
+    // What the installation and web-site phases need.
+    virtual const WideString& ExtractionFolderPath() = 0;
+    // Starts a file through the shell and waits for it; false with the
+    // Windows error when it could not be started.
+    virtual bool LaunchFile(const WideString& path, const WideString& arguments, uint32_t& exitCode,
+                            uint32_t& error) = 0;
+    virtual WideString ExpandReferences(const WideString& text) = 0;
+    virtual void Sleep(uint32_t milliseconds) = 0;
+    // Asks (unless silent) and restarts Windows; a No sets `refused`.
+    virtual bool RequestReboot(bool silent, bool& refused) = 0;
+    virtual bool RegisterRunAtLogon(const WideString& command, const WideString& arguments) = 0;
+    // The text in the thread's ANSI code page.
+    virtual NarrowText AnsiText(const WideString& text) = 0;
+    virtual WideString StringText(uint32_t stringId) = 0;
+    virtual WideString SystemErrorText(uint32_t code) = 0;
+    // Opens a web page in the user's browser, without waiting.
+    virtual void OpenSite(const WideString& url) = 0;
 };
 
 // Answers the installation loop's question after an installer has run.
@@ -52,9 +75,9 @@ public:
 
     SetupConfig& Config;
     ChainHost& Host;
+    InstallQueue Queue;
     ProgressSink* UiSink = nullptr;
-    bool RebootRequired = false;
-    bool RebootRefused = false;
+    // Set by the progress dialog when Windows announces its shutdown.
     bool ShutdownInProgress = false;
 };
 

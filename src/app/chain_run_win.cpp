@@ -3,7 +3,13 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "base/narrow_text_win.h"
+#include "base/string_table_win.h"
 #include "detect/platform_win.h"
+#include "download/web_sites_win.h"
+#include "install/launch_win.h"
+#include "install/reboot_win.h"
+#include "install/run_at_logon_win.h"
 #include "detect/searches.h"
 #include "download/download_available_win.h"
 #include "log/log_file_win.h"
@@ -60,3 +66,26 @@ void WinChainHost::RunDetection(void (*job)(void*), void* context) {
 }
 
 void WinChainHost::DeleteInterbootKey() { ::RegDeleteKeyA(HKEY_CURRENT_USER, "InterbootContext"); }
+
+bool WinChainHost::LaunchFile(const WideString& path, const WideString& arguments, uint32_t& exitCode,
+                              uint32_t& error) {
+    const bool launched = ::LaunchFile(path, arguments, &exitCode, false);
+    error = launched ? 0 : ::GetLastError();
+    return launched;
+}
+
+void WinChainHost::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+bool WinChainHost::RequestReboot(bool silent, bool& refused) { return ::RequestReboot(silent, refused); }
+
+bool WinChainHost::RegisterRunAtLogon(const WideString& command, const WideString& arguments) {
+    return ::RegisterRunAtLogon(command, arguments);
+}
+
+NarrowText WinChainHost::AnsiText(const WideString& text) { return ThreadAnsiText(text); }
+
+WideString WinChainHost::StringText(uint32_t stringId) { return LoadStringText(stringId); }
+
+WideString WinChainHost::SystemErrorText(uint32_t code) { return FormatSystemError(code); }
+
+void WinChainHost::OpenSite(const WideString& url) { ::OpenSite(url); }

@@ -10,6 +10,15 @@
 
 namespace {
 
+// The Task Scheduler's class and interface identifiers, defined here: the
+// import library that holds them keeps every identifier Windows has in one
+// section, which would more than double the executable.
+const GUID kClsidTaskScheduler = {0x148BD52A, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+const GUID kIidTaskScheduler = {0x148BD527, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+const GUID kClsidTask = {0x148BD520, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+const GUID kIidTask = {0x148BD524, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+const GUID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 // Both texts are read into buffers of 100 characters; a text that does not
 // fit counts as missing rather than being cut.
 const DWORD kAccountPartChars = 100;
@@ -44,7 +53,7 @@ bool CreateLogonJob(const WideString& jobName, const WideString& program, const 
     ScopedCom<ITaskScheduler> scheduler;
     {
         ITaskScheduler* created = nullptr;
-        if (FAILED(::CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler,
+        if (FAILED(::CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskScheduler,
                                       reinterpret_cast<void**>(&created)))) {
             return false;
         }
@@ -56,10 +65,10 @@ bool CreateLogonJob(const WideString& jobName, const WideString& program, const 
     ScopedCom<ITask> task;
     {
         ITask* item = nullptr;
-        HRESULT result = scheduler.Get()->Activate(jobName.c_str(), IID_ITask, reinterpret_cast<IUnknown**>(&item));
+        HRESULT result = scheduler.Get()->Activate(jobName.c_str(), kIidTask, reinterpret_cast<IUnknown**>(&item));
         if (FAILED(result)) {
             item = nullptr;
-            result = scheduler.Get()->NewWorkItem(jobName.c_str(), CLSID_CTask, IID_ITask,
+            result = scheduler.Get()->NewWorkItem(jobName.c_str(), kClsidTask, kIidTask,
                                                   reinterpret_cast<IUnknown**>(&item));
         }
         if (FAILED(result)) return false;
@@ -104,7 +113,7 @@ bool CreateLogonJob(const WideString& jobName, const WideString& program, const 
     ScopedCom<IPersistFile> file;
     {
         IPersistFile* persist = nullptr;
-        if (FAILED(job->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) return false;
+        if (FAILED(job->QueryInterface(kIidPersistFile, reinterpret_cast<void**>(&persist)))) return false;
         file.Reset(persist);
     }
     if (FAILED(file.Get()->Save(nullptr, TRUE))) {
