@@ -53,6 +53,18 @@ def summary(required="false"):
     return f"After running prerequisites we have:  Reboot was required={required}"
 
 
+def not_launched():
+    return ["Launching file:", "Launch failed. Error:", "Return code of launched file:0"]
+
+
+def shorten(line):
+    """Log lines that carry a path or a system text, cut to their label."""
+    for label in ("Launching file:", "Launch failed. Error:"):
+        if line.startswith(label):
+            return label
+    return line
+
+
 def found(name):
     return [f"Searching for:{name}", "Search result:An acceptable version was found."]
 
@@ -89,18 +101,20 @@ def test_a_missing_prerequisite_by_mode(machine, options, mandatory, exit_code, 
     if mode_line:
         expected.append(mode_line)
     if options.startswith("q"):
-        expected += missing("Need")  # detected again after the (absent) phases
+        # The package holds no installer: the launch fails, and the
+        # prerequisite is detected again.
+        expected += not_launched() + missing("Need")
     expected.append(summary())
-    assert lines == expected
+    assert [shorten(line) for line in lines] == expected
     assert machine.reg_list(INTERBOOT) is None
 
 
 def test_skip_detection_counts_as_found_after_the_phases(machine):
     result, lines = run(machine, "q", [("Skip", MISSING_KEY, "mi", ())])
     assert result.exit_code == 0
-    assert lines == missing("Skip") + ["Prerequisite selected for install:Skip",
-                                       "Starting installing prerequisites in silent mode.",
-                                       "Searching for:Skip", summary()]
+    assert [shorten(line) for line in lines] == missing("Skip") + [
+        "Prerequisite selected for install:Skip", "Starting installing prerequisites in silent mode.",
+        *not_launched(), "Searching for:Skip", summary()]
 
 
 def test_parents_children_and_cycles_are_selected_once(machine):
