@@ -33,7 +33,9 @@ class FakeStore : public RegistryStore {
 public:
     FakeStore() : RegistryStore("InterbootContext") {}
     std::map<NarrowText, NarrowText> Values;
+    bool Refuse = false;  // a registry that will not take the key
     int32_t SetString(const NarrowText& name, const NarrowText& text) override {
+        if (Refuse) return kFailed;
         if (Values.count(name)) return kExists;
         Values[name] = text;
         return kOk;
@@ -346,6 +348,15 @@ TEST_CASE("InstallAll: a launch failure stops the phase; codes are stored and lo
           std::map<NarrowText, NarrowText>{{"OneRET", "-1073741819"}, {"TwoRET", "0"}});
     CHECK(run.host.Sleeps == std::vector<uint32_t>{2000});
     CHECK_FALSE(runner.Queue.RebootRequired);
+}
+
+TEST_CASE("InstallAll: a store that refuses every value does not stop the phase") {
+    Installing run(L"q", {Prereq(L"One"), Prereq(L"Two")});
+    run.host.Store.Refuse = true;
+    run.host.Installers = {{L"C:\\pkg\\One.exe", 3010}, {L"C:\\pkg\\Two.exe", 0}};
+    run.Run();
+    CHECK(run.Launches().size() == 2);
+    CHECK(run.host.Store.Values.empty());
 }
 
 TEST_CASE("InstallAll: return codes, pauses and the first value of a name") {

@@ -2,6 +2,7 @@
 command lines, their return codes go to the interboot store, and the exit
 code and the summary follow from what re-detection finds."""
 import subprocess
+import time
 
 from test_chain import END_MARKER, INTERBOOT, STAMP
 
@@ -98,6 +99,7 @@ def test_return_codes_reach_the_interboot_store_first_value_wins(machine):
     machine.place_installer("C:\\pkg\\a.exe", 3010)
     machine.place_installer("C:\\pkg\\b.exe", 0xC0000005)
     machine.place_installer("C:\\pkg\\c.exe", 7)
+    machine.place_installer("C:\\pkg\\e.exe", 5)
     # The last installer shows what the store holds while the chain runs.
     (package.host_folder / "d.bat").write_bytes(
         f"@reg query HKCU\\InterbootContext > {RECORD}\r\n@exit /b -1\r\n".encode("ascii"))
@@ -105,6 +107,7 @@ def test_return_codes_reach_the_interboot_store_first_value_wins(machine):
         prerequisite("A", "a.exe"),
         prerequisite("B", "b.exe"),
         prerequisite("C", "c.exe", retval="ARET"),  # the same name as A's: A's code stays
+        prerequisite("E", "e.exe", retval="\u03a9RET"),  # not in the ANSI code page
         prerequisite("D", "d.bat", retval=""),      # the key's default value
     ]))
     assert package.run(timeout=120).exit_code == 0
@@ -113,7 +116,8 @@ def test_return_codes_reach_the_interboot_store_first_value_wins(machine):
         parts = line.split()
         if len(parts) >= 3 and parts[1] == "REG_SZ":
             values[parts[0]] = parts[2]
-    assert values == {"ARET": "3010", "BRET": "-1073741819"}
+    # The name outside the code page comes out with its default character.
+    assert values == {"ARET": "3010", "BRET": "-1073741819", "?RET": "5"}
     lines = log_lines(machine)
     assert "Return code of launched file:3221225477" in lines
     assert "Return code of launched file:4294967295" in lines
@@ -160,4 +164,48 @@ def test_a_reboot_request_reaches_wine_and_the_run_ends_with_minus_1(machine):
     # The installer after the one that asked for the restart never ran, and
     # its code waits in the kept key for the next run.
     assert runs(machine, "after.exe") == []
-    assert machine.reg_get(INTERBOOT, "BootRET") == ("sz", "3010")
+    # Wine's restart ends the prefix's programs a moment after the request,
+    # the first registry reads included; ask until one is answered.
+    deadline = time.monotonic() + 30
+    while (value := machine.reg_get(INTERBOOT, "BootRET")) == ("", "") and time.monotonic() < deadline:
+        time.sleep(0.5)
+    assert value == ("sz", "3010")
+
+
+def test_an_installer_that_never_ends_holds_the_chain_until_it_is_killed(machine):
+    package = machine.package()
+    held = machine.place_installer("C:\\pkg\\held.exe", 0)
+    machine.place_installer("C:\\pkg\\next.exe", 0)
+    held.with_name("held.exe.hold").write_text("")
+    package.write_ini(configuration([prerequisite("Held", "held.exe"), prerequisite("Next", "next.exe")]))
+    chainer = package.start()
+    deadline = time.monotonic() + 60
+    while not runs(machine, "held.exe"):
+        assert time.monotonic() < deadline, "the installer never started"
+        time.sleep(0.2)
+    time.sleep(1.0)
+    # The chain waits, and what it logged so far is on disk.
+    assert chainer.poll() is None
+    assert log_lines(machine)[-1] == "Launching file:C:\\pkg\\held.exe"
+    # Killing the installer lets the chain go on.
+    killed = subprocess.run(["pkill", "-KILL", "-f", "held.exe"], capture_output=True)
+    assert killed.returncode == 0
+    result = machine.finish(chainer, timeout=60)
+    assert result.exit_code == 0
+    lines = log_lines(machine)
+    at = lines.index("Launching file:C:\\pkg\\held.exe")
+    assert lines[at + 1].startswith("Return code of launched file:")
+    assert lines[at + 2] == "Launching file:C:\\pkg\\next.exe"
+
+
+def test_a_crashing_installer_is_one_more_return_code(machine):
+    package = machine.package()
+    crash = machine.place_installer("C:\\pkg\\crash.exe", 0)
+    crash.with_name("crash.exe.crash").write_text("")
+    machine.place_installer("C:\\pkg\\next.exe", 0)
+    package.write_ini(configuration([prerequisite("Crash", "crash.exe"), prerequisite("Next", "next.exe", "m")]))
+    assert package.run(timeout=120).exit_code == 0
+    lines = log_lines(machine)
+    at = lines.index("Launching file:C:\\pkg\\crash.exe")
+    assert lines[at + 1] == "Return code of launched file:3221225477"  # 0xC0000005
+    assert lines[at + 2] == "Launching file:C:\\pkg\\next.exe"
