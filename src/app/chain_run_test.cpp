@@ -401,6 +401,24 @@ TEST_CASE("InstallAll: reboot modes") {
     }
 }
 
+TEST_CASE("RunChain: a prerequisite found again before a restart stays selected") {
+    // "rR": the installer's prerequisite is detected again and found, the
+    // restart follows, and the run ends before the re-detection that would
+    // deselect it (found by fuzzing the whole chain).
+    FakeChainHost host;
+    SetupConfig config;
+    config.GeneralOptions.Options = L"q";
+    config.Prerequisites = {Prereq(L"Boot", L"rR")};
+    host.Installers = {{L"C:\\pkg\\Boot.exe", 0}};
+    host.Installs = {{L"C:\\pkg\\Boot.exe", L"Boot"}};
+    CHECK(RunChain(config, host) == -1);
+    const Prerequisite& boot = config.Prerequisites[0];
+    CHECK(boot.Status == Found);
+    CHECK(boot.Selected);
+    CHECK(PlannedStatus(boot, host.Fake) == InstallFromPackage);
+    CHECK_FALSE(Contains(host.Events, L"delete key"));
+}
+
 TEST_CASE("InstallAll with a sink: status texts, cancel, the reboot question") {
     SUBCASE("status texts and a cancel before the second installer") {
         Installing run(L"b", {Prereq(L"One"), Prereq(L"Two")});
