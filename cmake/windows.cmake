@@ -24,6 +24,7 @@ add_library(chainer_win STATIC
     src/app/installer_idle_win.cpp
     src/app/interboot_store_win.cpp
     src/base/narrow_text_win.cpp
+    src/base/wide_string_win.cpp
     src/base/string_table_win.cpp
     src/config/config_environment_win.cpp
     src/config/ini_file_win.cpp
