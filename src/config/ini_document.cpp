@@ -81,7 +81,7 @@ const IniSection* IniDocument::FindSection(const WideString& name) const {
 
 IniSection& IniDocument::AddSection(const WideString& name) {
     Sections.emplace_back();
-    Sections.back().Name = name;
+    Sections.back().Name = Keep(name);
     return Sections.back();
 }
 
@@ -96,7 +96,7 @@ void IniDocument::GetValue(const WideString& sectionName, const WideString& key,
 
 void IniDocument::GetSectionNames(std::vector<WideString>& names) const {
     names.clear();
-    for (const IniSection& section : Sections) names.push_back(section.Name);
+    for (const IniSection& section : Sections) names.push_back(WideString(section.Name));
 }
 
 void IniDocument::AddValue(const WideString& sectionName, const WideString& key,
@@ -136,9 +136,18 @@ void IniDocument::ParseOwned(const WideString& text) {
     bool firstLine = true;
 
     while (lineBegin < textEnd) {
-        // Only the pair CR LF ends a line; a lone CR or LF stays in it.
+        // Only the pair CR LF ends a line; a lone CR or LF stays in it. The
+        // same pass notes the line's first "=": one look at each character.
         const wchar_t* lineEnd = lineBegin;
-        while (lineEnd < textEnd && !(lineEnd[0] == kCr && lineEnd + 1 < textEnd && lineEnd[1] == kLf)) {
+        const wchar_t* firstEquals = nullptr;
+        for (;;) {
+            while (lineEnd < textEnd && *lineEnd != kCr && *lineEnd != L'=') ++lineEnd;
+            if (lineEnd == textEnd) break;
+            if (*lineEnd == L'=') {
+                if (!firstEquals) firstEquals = lineEnd;
+            } else if (lineEnd + 1 < textEnd && lineEnd[1] == kLf) {
+                break;
+            }
             ++lineEnd;
         }
         const wchar_t* next = lineEnd < textEnd ? lineEnd + 2 : textEnd;
@@ -157,19 +166,17 @@ void IniDocument::ParseOwned(const WideString& text) {
                 // `last` is one past the last visible character; the "[" itself
                 // cannot serve as the closing bracket.
                 if (last - first >= 2 && last[-1] == L']') {
-                    AddSection(WideString(first + 1, last - 1));
+                    Sections.emplace_back();
+                    Sections.back().Name = WideView(first + 1, static_cast<size_t>(last - 1 - (first + 1)));
+                    Sections.back().Entries.reserve(8);
                     current = Sections.size() - 1;
                     haveSection = true;
                     isHeader = true;
                 }
             }
-            if (!isHeader && haveSection) {
-                const wchar_t* equals = begin;
-                while (equals < lineEnd && *equals != L'=') ++equals;
-                if (equals < lineEnd) {
-                    const WideView key = Trim(begin, equals);
-                    Sections[current].Entries.push_back(IniEntry{key, Trim(equals + 1, lineEnd)});
-                }
+            if (!isHeader && haveSection && firstEquals) {
+                const WideView key = Trim(begin, firstEquals);
+                Sections[current].Entries.push_back(IniEntry{key, Trim(firstEquals + 1, lineEnd)});
             }
         }
         lineBegin = next;

@@ -24,7 +24,7 @@ struct IniEntry {
 
 class IniSection {
 public:
-    WideString Name;
+    WideView Name;
     std::vector<IniEntry> Entries;
 
     // The first entry whose key equals `key`, or null.

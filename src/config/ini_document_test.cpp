@@ -12,7 +12,7 @@ namespace {
 std::wstring Dump(const IniDocument& doc) {
     std::wstring out;
     for (const IniSection& section : doc.Sections) {
-        out += L"[" + section.Name + L"]";
+        out += L"[" + WideString(section.Name) + L"]";
         for (const IniEntry& entry : section.Entries) out += L"{" + WideString(entry.Key) + L"=" + WideString(entry.Value) + L"}";
         out += L"\n";
     }

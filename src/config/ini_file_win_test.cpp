@@ -21,7 +21,7 @@ const std::string kBom = "\xFF\xFE";
 
 WideString FirstValue(const IniDocument& doc) {
     if (doc.Sections.empty() || doc.Sections[0].Entries.empty()) return L"(none)";
-    return doc.Sections[0].Name + L":" + WideString(doc.Sections[0].Entries[0].Key) + L"=" + WideString(doc.Sections[0].Entries[0].Value);
+    return WideString(doc.Sections[0].Name) + L":" + WideString(doc.Sections[0].Entries[0].Key) + L"=" + WideString(doc.Sections[0].Entries[0].Value);
 }
 
 }  // namespace
