@@ -1,0 +1,51 @@
+#include "download/credentials.h"
+
+namespace {
+
+// "realm" compared without regard to case. The name is plain ASCII, so ASCII
+// folding is all the comparison needs.
+bool IsRealmName(const WideString& text, size_t begin, size_t end) {
+    static const wchar_t kRealm[] = L"realm";
+    if (end - begin != 5) return false;
+    for (size_t i = 0; i < 5; ++i) {
+        wchar_t c = text[begin + i];
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        if (c != kRealm[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+WideString RealmFromChallengeText(const WideString& challenge) {
+    const size_t space = challenge.find(L' ');
+    if (space == WideString::npos || space + 1 >= challenge.size()) return WideString();
+    size_t start = space + 1;
+    while (start <= challenge.size()) {
+        size_t end = challenge.find(L',', start);
+        if (end == WideString::npos) end = challenge.size();
+        // The "=" must follow the piece's first character.
+        const size_t equals = end - start > 1 ? challenge.find(L'=', start + 1) : WideString::npos;
+        if (equals != WideString::npos && equals < end && IsRealmName(challenge, start, equals)) {
+            WideString realm = challenge.substr(equals + 1, end - equals - 1);
+            if (!realm.empty() && realm.front() == L'"') realm.erase(0, 1);
+            if (!realm.empty() && realm.back() == L'"') realm.pop_back();
+            return realm;
+        }
+        if (end == challenge.size()) break;
+        start = end + 1;
+    }
+    return WideString();
+}
+
+bool CredentialStore::GetRemembered(WideString& user, WideString& password) {
+    if (rememberedUser_.empty()) return false;
+    user = rememberedUser_;
+    password = rememberedPassword_;
+    return true;
+}
+
+void CredentialStore::Remember(const WideString& user, const WideString& password) {
+    rememberedUser_ = user;
+    rememberedPassword_ = password;
+}
