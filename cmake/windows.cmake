@@ -15,6 +15,7 @@ set(PRODUCT_LDFLAGS -municode -static -static-libgcc -static-libstdc++
     -Wl,--major-os-version,5,--minor-os-version,0)
 
 add_library(chainer_core STATIC ${CORE_SOURCES})
+# The INI parser is the one hot loop: compiled for speed, at about 3 KB.
 set_source_files_properties(src/config/ini_document.cpp PROPERTIES COMPILE_OPTIONS -O2)
 target_include_directories(chainer_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(chainer_core PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})

@@ -32,11 +32,7 @@ bool ChainRunner::IsNowFound(size_t index) {
     PrereqList& list = Config.Prerequisites;
     if (index >= list.size()) return false;
     DetectPrerequisite(list, index, true, Host.Decisions());
-    Prerequisite& prereq = list[index];
-    if (EffectiveStatus(prereq) == Download || EffectiveStatus(prereq) == AlreadyDownloaded) {
-        prereq.Downloaded = Host.Decisions().IsDownloadAvailable(prereq);
-    }
-    return EffectiveStatus(prereq) == Found;
+    return RecomputeDownloaded(list[index], Host.Decisions()) == Found;
 }
 
 void ChainRunner::RedetectAll() {

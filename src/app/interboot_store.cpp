@@ -1,19 +1,10 @@
 #include "app/interboot_store.h"
 
+#include "base/number_text.h"
+
 NarrowText SignedDecimal(int32_t number) {
-    // Through 64 bits, so that the most negative number has its digits too.
-    int64_t value = number;
-    const bool negative = value < 0;
-    if (negative) value = -value;
-    char digits[16];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
     NarrowText text;
-    if (negative) text += '-';
-    while (count > 0) text += digits[--count];
+    for (wchar_t c : DecimalText(number)) text += static_cast<char>(c);  // digits and "-": ASCII
     return text;
 }
 

@@ -6,16 +6,10 @@
 
 #include "base/scoped_win.h"
 
-namespace {
-
-using ScopedKey = Scoped<RegKeyTraits>;
-
-}  // namespace
-
 int32_t WinRegistryStore::SetString(const NarrowText& name, const NarrowText& text) {
     NarrowText existing;
     if (GetString(name, existing) == kOk) return kExists;
-    ScopedKey key;
+    ScopedRegKey key;
     if (::RegCreateKeyA(HKEY_CURRENT_USER, KeyPath.c_str(), key.Receive()) != ERROR_SUCCESS) return kOk;
     // The text's bytes and one terminating zero byte.
     ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -24,7 +18,7 @@ int32_t WinRegistryStore::SetString(const NarrowText& name, const NarrowText& te
 }
 
 int32_t WinRegistryStore::GetString(const NarrowText& name, NarrowText& text) {
-    ScopedKey key;
+    ScopedRegKey key;
     if (::RegOpenKeyA(HKEY_CURRENT_USER, KeyPath.c_str(), key.Receive()) != ERROR_SUCCESS) return kFailed;
     std::vector<char> data(260 + 1, 0);
     DWORD size = 260;

@@ -1,5 +1,6 @@
 #include "config/setup_config.h"
 
+#include "base/ascii_case.h"
 #include "base/number_text.h"
 
 #include <algorithm>
@@ -51,16 +52,6 @@ private:
     FirstWinsIndex<WideView> index_;
 };
 
-wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-bool EqualsIgnoringCase(const WideString& text, const wchar_t* expected) {
-    size_t i = 0;
-    for (; expected[i]; ++i) {
-        if (i >= text.size() || AsciiLower(text[i]) != expected[i]) return false;
-    }
-    return i == text.size();
-}
-
 WideString Numbered(const wchar_t* key, uint32_t n) { return key + UnsignedText(n); }
 
 void ReadGeneralOptions(const IniDocument& document, GeneralOptions& options) {
@@ -86,9 +77,9 @@ void ReadGeneralOptions(const IniDocument& document, GeneralOptions& options) {
         else if (text == L"prereqs") options.KeepFiles = kKeepFilesPrereqs;
         else options.KeepFiles = 0;
     }
-    if (keys.Get(L"PackJars", text)) options.PackJars = EqualsIgnoringCase(text, L"true");
-    if (keys.Get(L"AllPlatforms", text)) options.AllPlatforms = EqualsIgnoringCase(text, L"true");
-    if (keys.Get(L"Is64PlatformTransf", text)) options.Is64PlatformTransf = EqualsIgnoringCase(text, L"true");
+    if (keys.Get(L"PackJars", text)) options.PackJars = EqualsIgnoringAsciiCase(text, L"true");
+    if (keys.Get(L"AllPlatforms", text)) options.AllPlatforms = EqualsIgnoringAsciiCase(text, L"true");
+    if (keys.Get(L"Is64PlatformTransf", text)) options.Is64PlatformTransf = EqualsIgnoringAsciiCase(text, L"true");
     keys.Get(L"Langs", options.Langs);
     keys.Get(L"PackageCode", options.PackageCode);
     keys.Get(L"ProductCode", options.ProductCode);

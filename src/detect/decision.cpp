@@ -183,13 +183,15 @@ PrereqStatus PlannedStatus(const Prerequisite& prereq, DecisionHost& host) {
     return InstallFromPackage;
 }
 
+PrereqStatus RecomputeDownloaded(Prerequisite& prereq, DecisionHost& host) {
+    const PrereqStatus effective = EffectiveStatus(prereq);
+    if (effective != Download && effective != AlreadyDownloaded) return effective;
+    prereq.Downloaded = host.IsDownloadAvailable(prereq);
+    return EffectiveStatus(prereq);
+}
+
 void ApplySelectionRule(PrereqList& list, size_t index, DecisionHost& host) {
-    Prerequisite& prereq = list[index];
-    PrereqStatus effective = EffectiveStatus(prereq);
-    if (effective == Download || effective == AlreadyDownloaded) {
-        prereq.Downloaded = host.IsDownloadAvailable(prereq);
-        effective = EffectiveStatus(prereq);
-    }
+    const PrereqStatus effective = RecomputeDownloaded(list[index], host);
     const bool select = IsMissing(effective) || effective == AlreadyDownloaded;
     SelectPrerequisite(list, index, select, host);
 }

@@ -37,6 +37,9 @@ void SelectPrerequisite(PrereqList& list, size_t index, bool selected, DecisionH
 bool AnyPrerequisiteMissing(const PrereqList& list);
 PrereqStatus EffectiveStatus(const Prerequisite& prereq);
 PrereqStatus PlannedStatus(const Prerequisite& prereq, DecisionHost& host);
+// Recomputes Downloaded when the prerequisite is one to download; returns
+// the effective status that results.
+PrereqStatus RecomputeDownloaded(Prerequisite& prereq, DecisionHost& host);
 // After a detection: recomputes Downloaded where it matters and selects the
 // prerequisite exactly when something must be done for it.
 void ApplySelectionRule(PrereqList& list, size_t index, DecisionHost& host);

@@ -113,18 +113,8 @@ DWORD LibraryMajorVersion(const wchar_t* library) {
     wchar_t path[MAX_PATH + 1] = {};
     const DWORD length = ::GetModuleFileNameW(module.Get(), path, MAX_PATH + 1);
     if (length == 0 || length > MAX_PATH) return 0;
-    DWORD handle = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(path, &handle);
-    if (size == 0) return 0;
-    WideString data(size / sizeof(wchar_t) + 1, L'\0');
-    if (!::GetFileVersionInfoW(path, 0, size, &data[0])) return 0;
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT fixedSize = 0;
-    if (!::VerQueryValueW(&data[0], L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || !fixed ||
-        fixedSize < sizeof(VS_FIXEDFILEINFO)) {
-        return 0;
-    }
-    return HIWORD(fixed->dwFileVersionMS);
+    uint32_t high = 0, low = 0;
+    return ReadFileVersion(WideString(path, length), high, low) ? HIWORD(high) : 0;
 }
 
 }  // namespace

@@ -6,8 +6,6 @@
 #include "base/wide_string.h"
 #include "detect/registry_path.h"
 
-using ScopedRegKey = Scoped<RegKeyTraits>;
-
 HKEY RootKey(RegistryRoot root);
 
 // The access a search opens keys with: KEY_READ, plus the 64-bit view when

@@ -93,19 +93,8 @@ bool WinSearchMachine::AnyFileMatches(const WideString& path) {
 }
 
 WideString WinSearchMachine::FileVersion(const WideString& path) {
-    DWORD handle = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
-    if (size != 0) {
-        std::vector<BYTE> data(size);
-        VS_FIXEDFILEINFO* fixed = nullptr;
-        UINT fixedSize = 0;
-        if (::GetFileVersionInfoW(path.c_str(), 0, size, data.data()) &&
-            ::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) && fixed &&
-            fixedSize >= sizeof(VS_FIXEDFILEINFO)) {
-            return FileVersionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
-        }
-    }
-    return L"0.0.0.0";
+    uint32_t high = 0, low = 0;
+    return ReadFileVersion(path, high, low) ? FileVersionText(high, low) : L"0.0.0.0";
 }
 
 std::vector<WideString> WinSearchMachine::Subfolders(const WideString& folder) {

@@ -1,21 +1,6 @@
 #include "download/credentials.h"
 
-namespace {
-
-// "realm" compared without regard to case. The name is plain ASCII, so ASCII
-// folding is all the comparison needs.
-bool IsRealmName(const WideString& text, size_t begin, size_t end) {
-    static const wchar_t kRealm[] = L"realm";
-    if (end - begin != 5) return false;
-    for (size_t i = 0; i < 5; ++i) {
-        wchar_t c = text[begin + i];
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-        if (c != kRealm[i]) return false;
-    }
-    return true;
-}
-
-}  // namespace
+#include "base/ascii_case.h"
 
 WideString RealmFromChallengeText(const WideString& challenge) {
     const size_t space = challenge.find(L' ');
@@ -26,7 +11,8 @@ WideString RealmFromChallengeText(const WideString& challenge) {
         if (end == WideString::npos) end = challenge.size();
         // The "=" must follow the piece's first character.
         const size_t equals = end - start > 1 ? challenge.find(L'=', start + 1) : WideString::npos;
-        if (equals != WideString::npos && equals < end && IsRealmName(challenge, start, equals)) {
+        const bool named = equals != WideString::npos && equals < end;
+        if (named && EqualsIgnoringAsciiCase(WideView(challenge).substr(start, equals - start), L"realm")) {
             WideString realm = challenge.substr(equals + 1, end - equals - 1);
             if (!realm.empty() && realm.front() == L'"') realm.erase(0, 1);
             if (!realm.empty() && realm.back() == L'"') realm.pop_back();

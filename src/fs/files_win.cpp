@@ -110,6 +110,23 @@ int32_t CountFolderEntries(const WideString& folder) {
     return count;
 }
 
+bool ReadFileVersion(const WideString& path, uint32_t& mostSignificant, uint32_t& leastSignificant) {
+    DWORD handle = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
+    if (size == 0) return false;
+    std::vector<BYTE> data(size);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    if (!::GetFileVersionInfoW(path.c_str(), 0, size, data.data()) ||
+        !::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || !fixed ||
+        fixedSize < sizeof(VS_FIXEDFILEINFO)) {
+        return false;
+    }
+    mostSignificant = fixed->dwFileVersionMS;
+    leastSignificant = fixed->dwFileVersionLS;
+    return true;
+}
+
 std::vector<WideString> ListFixedDrives() {
     std::vector<WideString> drives;
     wchar_t buffer[100];

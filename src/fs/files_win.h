@@ -27,6 +27,10 @@ void DeleteFolderContents(const WideString& folder);
 void RemoveEmptyFolders(const WideString& path, const WideString& root);
 // Entries of a folder other than "." and ".."; 0 when it cannot be listed.
 int32_t CountFolderEntries(const WideString& folder);
+// The file version of a file's version resource, high and low 32 bits;
+// false when the file has none that can be read.
+bool ReadFileVersion(const WideString& path, uint32_t& mostSignificant, uint32_t& leastSignificant);
+
 // Roots of the fixed drives, such as "C:\", in the order Windows lists them.
 std::vector<WideString> ListFixedDrives();
 // The whole value of an environment variable; false when it is not set.
