@@ -117,7 +117,7 @@ set_tests_properties(wine.win_tests PROPERTIES LABELS "unit;wine")
 
 # Small Windows programs the system tests and the benchmark use.
 foreach(fixture launch regtool holdmutex emptygui exitwith fileversion msiquery treewalk windows waitfor installer
-        docserver launch20 dlgdrive)
+        docserver launch20 dlgdrive certtrust)
     add_executable(${fixture} tests/fixtures/${fixture}.cpp)
     target_compile_options(${fixture} PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE -Os)
     target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
@@ -132,6 +132,7 @@ set_target_properties(installer PROPERTIES WIN32_EXECUTABLE ON)
 target_link_libraries(installer PRIVATE shell32)
 target_link_libraries(launch20 PRIVATE shell32)
 target_link_libraries(docserver PRIVATE user32)
+target_link_libraries(certtrust PRIVATE crypt32)
 
 # Files for the file searches: one source, each with the version resource a
 # test asks for, and versioned-none.dll with no version resource at all.

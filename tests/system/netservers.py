@@ -19,7 +19,7 @@ authentication and faults), HTTPS, a forward proxy and FTP, all on
     with HttpServer(tls=certs.server) as https:  # https://localhost:PORT/...
 
     with ProxyServer(auth=("proxy", "secret")) as proxy:   # 407 until Proxy-Authorization
-        machine.set_system_proxy(f"127.0.0.1:{proxy.port}")
+        machine.set_system_proxy(proxy.address)
 
     with FtpServer(folder, user=("ann", "pw")) as ftp:     # anonymous read-only too
         url = ftp.url("/file.bin")              # ftp://127.0.0.1:PORT/file.bin
@@ -28,6 +28,19 @@ A route's options can be changed between runs (`http.routes[path].honour_range
 = False`). Every request is recorded in `.requests`, oldest first. Unknown
 paths answer 404. Answers close the connection unless the server was made
 with keep_alive=True and the request asked for it.
+
+What Wine 8's WinINet makes of them (seen with a small WinINet client):
+- a cut, by reset or by close, reads as the end of the data, without an
+  error (no 12030 or 12031), in synchronous and asynchronous mode alike;
+- a stalled answer is waited for without a time limit (2.5 min seen);
+- WinINet answers a 401 itself once user name and password are set, but
+  not when the WWW-Authenticate value is 1024 characters or longer: the
+  request is then sent again without credentials. Header values longer
+  than about 4077 characters reach HttpQueryInfoW cut short;
+- certificates: unknown CA 12057, self-signed 12045, wrong name (also a
+  URL naming 127.0.0.1) 12038, expired 12037;
+- FTP goes direct even when a system proxy is set; HTTPS through the
+  proxy uses CONNECT; requests sent again after a 401 or 407 say HTTP/1.1.
 """
 import base64
 import fcntl

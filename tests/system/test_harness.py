@@ -105,3 +105,14 @@ def test_msi_products_install_and_windows_installer_reports_them(machine):
     assert query(machine, "msiquery", "component", b.component)[0].startswith("state=3 ")
     assert query(machine, "msiquery", "component", NEVER_INSTALLED_COMPONENT) == ["state=-1 path="]
     assert query(machine, "msiquery", "related", "{00000000-0000-0000-0000-000000000000}") == ["end=259"]
+
+
+def test_a_trusted_certificate_lands_in_the_machine_root_store(machine):
+    import hashlib
+    from netservers import make_certificates
+    der = make_certificates().ca_der
+    key = "HKLM\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\" + \
+        hashlib.sha1(der.read_bytes()).hexdigest().upper()
+    assert machine.reg_list(key) is None
+    machine.trust_certificate(der)
+    assert "Blob" in machine.reg_list(key)

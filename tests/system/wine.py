@@ -38,7 +38,7 @@ def chainer_exe():
 
 FIXTURES = ("launch", "regtool", "holdmutex", "exitwith", "emptygui", "logwriter", "platform",
             "fileversion", "msiquery", "windows", "waitfor", "reboot", "runatlogon", "installer", "launchfile",
-            "docserver", "opensite")
+            "docserver", "opensite", "certtrust")
 # The file versions the build gives its versioned test files; "none" is the
 # file without a version resource.
 VERSIONED = ("1.2.3.4", "2.0.0.0", "3.10.0.0", "65535.65535.65535.65535", "1.0.65535.0", "none")
@@ -62,6 +62,9 @@ MSI_PRODUCTS = {
                             "{8FA499F2-1A6F-4CB8-BFC2-A3503ADDAB6A}"),
 }
 NEVER_INSTALLED_COMPONENT = "{A850951D-A0E8-4BC0-99C8-7DB368961890}"
+PROXY_VARIABLES = ("http_proxy", "https_proxy", "ftp_proxy", "no_proxy", "all_proxy")
+INTERNET_SETTINGS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"
+INTERNET_EXPLORER = "HKLM\\Software\\Microsoft\\Internet Explorer"
 # Files a running Wine may rewrite in place: a clone needs its own copies.
 WRITTEN_IN_PLACE = ("system.reg", "user.reg", "userdef.reg",
                     "drive_c/windows/win.ini", "drive_c/windows/system.ini")
@@ -180,7 +183,10 @@ class Machine:
                 path.write_bytes(data)
         (self.prefix / ".chainer-ready").unlink(missing_ok=True)
         self.loader = "/usr/lib/wine/wine64" if arch == "x86_64" else "wine"
-        self.env = dict(os.environ)
+        # Wine's WinINet takes a proxy from these before the registry's
+        # settings: a developer's proxy must not stand between the tests and
+        # their own servers.
+        self.env = {name: value for name, value in os.environ.items() if name.lower() not in PROXY_VARIABLES}
         self.env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
                         WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=")
         self.env.pop("DISPLAY", None)
@@ -341,6 +347,41 @@ class Machine:
 
     def reg_delete_key(self, key, view=None):
         return self._regtool("delkey", key, view=view)[0] == 0
+
+    def reg_delete_value(self, key, name, view=None):
+        return self._regtool("delvalue", key, name, view=view)[0] == 0
+
+    # Network settings --------------------------------------------------------
+    def trust_certificate(self, der_host_path):
+        """Adds a DER certificate (a Linux path) to this machine's trusted
+        root authorities, through tests/fixtures/certtrust.cpp."""
+        target = f"C:\\certs\\{Path(der_host_path).name}"
+        host = self.host_path(target)
+        host.parent.mkdir(exist_ok=True)
+        shutil.copyfile(der_host_path, host)
+        result = self.run(self.tool("certtrust"), target)
+        assert result.exit_code == 0, f"certtrust {target}: {result.output}"
+
+    def set_system_proxy(self, host_port, bypass="<-loopback>"):
+        """The preconfigured proxy WinINet uses: "host:port". Newer Windows
+        versions go direct to loopback addresses unless the bypass list
+        holds "<-loopback>"; Wine 8 bypasses only the names the list holds
+        ("<local>" does not match 127.0.0.1), so either way the tests'
+        servers on 127.0.0.1 are reached through the proxy. Wine sends FTP
+        direct whatever this says."""
+        self.reg_set(INTERNET_SETTINGS, "ProxyEnable", "dword", 1)
+        self.reg_set(INTERNET_SETTINGS, "ProxyServer", "sz", host_port)
+        self.reg_set(INTERNET_SETTINGS, "ProxyOverride", "sz", bypass)
+
+    def set_ie_version(self, text):
+        """The Internet Explorer version the chainer's probe reads ("Version"
+        in the 32-bit view); None removes it, so that no version is known.
+        A new prefix says 9.11.9600.18376."""
+        if text is None:
+            self.reg_delete_value(INTERNET_EXPLORER, "Version", view="32")
+            self.reg_delete_value(INTERNET_EXPLORER, "IVer", view="32")
+        else:
+            self.reg_set(INTERNET_EXPLORER, "Version", "sz", text, view="32")
 
     # Files -----------------------------------------------------------------
     def snapshot(self):
