@@ -6,10 +6,12 @@
 // much (at most 51200 bytes, into one buffer), each waited for when pending,
 // and a WriteFile. With --blocking: a synchronous session reading 51200
 // bytes at a time until the data ends, for what WinINet can do at all.
-// Prints {"bytes":N,"ms":N} on success (ms from opening the session to the
-// closed file); exit code 1 and {"error":N} on a failure.
+// Prints {"bytes":N,"ms":N,"peak_kb":N} on success (ms from opening the
+// session to the closed file; the peak working set, as the engine's driver
+// reports it, for a baseline); exit code 1 and {"error":N} on a failure.
 #include <windows.h>
 #include <wininet.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -149,6 +151,10 @@ int wmain(int argc, wchar_t** argv) {
     connection.Reset();
     session.Reset();
     const double ms = Now() - started;
-    std::printf("{\"bytes\":%.0f,\"ms\":%.1f}\n", static_cast<double>(total), ms);
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof(memory);
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
+    std::printf("{\"bytes\":%.0f,\"ms\":%.1f,\"peak_kb\":%lu}\n", static_cast<double>(total), ms,
+                static_cast<unsigned long>(memory.PeakWorkingSetSize / 1024));
     return 0;
 }
