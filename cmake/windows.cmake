@@ -35,7 +35,9 @@ add_library(chainer_win STATIC
     src/detect/property_resolver_win.cpp
     src/detect/registry_win.cpp
     src/detect/search_machine_win.cpp
+    src/download/credentials_win.cpp
     src/download/download_available_win.cpp
+    src/download/downloader_win.cpp
     src/download/url_win.cpp
     src/download/web_sites_win.cpp
     src/fs/files_win.cpp
@@ -43,6 +45,7 @@ add_library(chainer_win STATIC
     src/install/reboot_win.cpp
     src/install/run_at_logon_win.cpp
     src/log/log_file_win.cpp
+    src/ui/centre_window_win.cpp
     src/ui/preparing_window_win.cpp
 )
 target_include_directories(chainer_win PUBLIC ${CMAKE_SOURCE_DIR}/src)
@@ -158,6 +161,13 @@ foreach(fixture logwriter platform reboot runatlogon launchfile opensite)
     target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
     target_link_libraries(${fixture} PRIVATE chainer_win)
 endforeach()
+# The download engine on its own, with a recording sink and credential store;
+# it carries the product's resources for the credentials dialog.
+add_executable(dltool tests/fixtures/dltool.cpp src/resources/chainer.rc)
+target_include_directories(dltool PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/src/resources)
+target_compile_options(dltool PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
+target_link_options(dltool PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
+target_link_libraries(dltool PRIVATE chainer_win psapi)
 # The benchmark's reference: an empty GUI program with the product's manifest.
 target_sources(emptygui PRIVATE tests/fixtures/emptygui.rc)
 target_include_directories(emptygui PRIVATE ${CMAKE_SOURCE_DIR}/src/resources)

@@ -28,3 +28,15 @@ TEST_CASE("string-table patterns are filled with one argument") {
         CHECK(FormatText(c.pattern, c.argument) == c.expected);
     }
 }
+
+TEST_CASE("string-table patterns with two arguments take them in order") {
+    const wchar_t kServer[] = L"The server %s at %s requires a username and password. Please enter them below.";
+    CHECK(FormatText(kServer, L"localhost", L"Files") ==
+          L"The server localhost at Files requires a username and password. Please enter them below.");
+    // No realm: nothing between "at" and "requires".
+    CHECK(FormatText(kServer, L"h", L"") == L"The server h at  requires a username and password. Please enter them below.");
+    // Arguments are never read as patterns; a third "%s" stays.
+    CHECK(FormatText(L"%s/%s/%s", L"%s", L"100%%") == L"%s/100%%/%s");
+    CHECK(FormatText(L"%s only", L"a", L"b") == L"a only");
+    CHECK(FormatText(L"", L"a", L"b") == L"");
+}

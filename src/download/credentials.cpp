@@ -35,3 +35,8 @@ void CredentialStore::Remember(const WideString& user, const WideString& passwor
     rememberedUser_ = user;
     rememberedPassword_ = password;
 }
+
+void CredentialStore::Forget() {
+    rememberedUser_.clear();
+    rememberedPassword_.clear();
+}

@@ -24,6 +24,8 @@ public:
 
     // Keeps a pair the user asked to remember, replacing an earlier one.
     void Remember(const WideString& user, const WideString& password);
+    // Drops the remembered pair, as when a server has just refused it.
+    void Forget();
 
 private:
     WideString rememberedUser_;

@@ -7,7 +7,7 @@
 #include "base/number_text.h"
 #include "base/string_table_win.h"
 #include "resources/resource.h"
-#include "ui/window_placement.h"
+#include "ui/centre_window_win.h"
 
 namespace {
 
@@ -42,31 +42,6 @@ WideString ReadProductName(const WideString& path) {
     size_t length = 0;
     while (length < valueChars && text[length] != L'\0') ++length;
     return WideString(text, length);
-}
-
-ScreenRect ToScreenRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
-
-// Centres the window on its owner when the user can see the owner, else in
-// the work area of the monitor; either way it ends inside that work area.
-void CentreWindow(HWND window) {
-    RECT own;
-    if (!::GetWindowRect(window, &own)) return;
-    HWND owner = ::GetWindow(window, GW_OWNER);
-    RECT ownerRect;
-    const bool onOwner =
-        owner && ::IsWindowVisible(owner) && !::IsIconic(owner) && ::GetWindowRect(owner, &ownerRect);
-
-    RECT workArea;
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    if (::GetMonitorInfoW(::MonitorFromWindow(onOwner ? owner : window, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        workArea = monitor.rcWork;
-    } else if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0)) {
-        return;
-    }
-    const ScreenPoint at = CentredPosition(own.right - own.left, own.bottom - own.top,
-                                           ToScreenRect(onOwner ? ownerRect : workArea), ToScreenRect(workArea));
-    ::SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR CALLBACK PreparingDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
