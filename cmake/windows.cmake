@@ -117,7 +117,7 @@ set_tests_properties(wine.win_tests PROPERTIES LABELS "unit;wine")
 
 # Small Windows programs the system tests and the benchmark use.
 foreach(fixture launch regtool holdmutex emptygui exitwith fileversion msiquery treewalk windows waitfor installer
-        docserver launch20)
+        docserver launch20 dlgdrive)
     add_executable(${fixture} tests/fixtures/${fixture}.cpp)
     target_compile_options(${fixture} PRIVATE ${WARNINGS} -DUNICODE -D_UNICODE -Os)
     target_link_options(${fixture} PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)

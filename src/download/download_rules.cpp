@@ -66,7 +66,7 @@ HttpAnswerOutcome ActOnHttpStatus(uint32_t status, uint32_t contentLength, uint3
 
 bool ReconnectLimit::Allow(uint64_t partialSize) {
     if (seen_ && partialSize <= lastSize_) {
-        if (++idle_ > kLimit) return false;
+        if (++idle_ >= kLimit) return false;
     } else {
         idle_ = 0;
     }

@@ -73,9 +73,9 @@ struct HttpAnswerOutcome {
 HttpAnswerOutcome ActOnHttpStatus(uint32_t status, uint32_t contentLength, uint32_t& resumeOffset, uint32_t& total);
 
 // Bounds the reconnects of a transfer whose server keeps breaking off, or
-// keeps announcing more than it sends: a reconnect is allowed as long as the
-// partial file grew since the previous one, and at most `kLimit` times in a
-// row when it did not.
+// keeps announcing more than it sends. A reconnect is always allowed when
+// the partial file grew since the previous one; at most `kLimit` reconnects
+// in a row may bring nothing new, and then the transfer is given up.
 class ReconnectLimit {
 public:
     static const int kLimit = 3;
