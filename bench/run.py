@@ -66,6 +66,7 @@ def bench_ini_native(workdir):
 def bench_ini_wine(machine, workdir):
     """The product's loader (LoadFile: one read, then the parse) next to a
     plain ReadFile of the same file, in one Windows program under Wine."""
+    machine.host_path("C:\\bench").mkdir(parents=True, exist_ok=True)
     shutil.copy2(win_tree() / "ini_bench.exe", machine.host_path("C:\\bench\\ini_bench.exe"))
     results = {}
     for mb in (5, 20):
