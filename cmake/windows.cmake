@@ -179,3 +179,10 @@ add_executable(ini_bench bench/ini_bench_win.cpp)
 target_compile_options(ini_bench PRIVATE ${WARNINGS} ${PRODUCT_CFLAGS})
 target_link_options(ini_bench PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
 target_link_libraries(ini_bench PRIVATE chainer_win)
+
+# The download benchmark's reference: the engine's WinINet calls in a bare loop.
+add_executable(wininet_loop bench/wininet_loop_win.cpp)
+target_include_directories(wininet_loop PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(wininet_loop PRIVATE ${WARNINGS} -O2 -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN)
+target_link_options(wininet_loop PRIVATE -municode -static -static-libgcc -static-libstdc++ -s)
+target_link_libraries(wininet_loop PRIVATE wininet psapi)
