@@ -36,6 +36,19 @@ uint32_t ExistingSize(const WideString& path) {
     return data.nFileSizeLow;
 }
 
+// Writes the whole block: a write that stops short (a disk filling up)
+// is continued until the system reports why it cannot go on.
+uint32_t WriteAll(HANDLE file, const char* data, DWORD size) {
+    while (size > 0) {
+        DWORD written = 0;
+        if (!::WriteFile(file, data, size, &written, nullptr)) return ErrorOr(::GetLastError(), ERROR_WRITE_FAULT);
+        if (written == 0) return ERROR_WRITE_FAULT;
+        data += written;
+        size -= written;
+    }
+    return 0;
+}
+
 }  // namespace
 
 Downloader::Downloader(ProgressSink* sink, CredentialStore* credentials, const WideString& baseFolder)
@@ -111,7 +124,6 @@ void Downloader::WaitWhilePaused() {
 void Downloader::BeginPending(Operation operation) {
     PendingOperation = operation;
     ::InterlockedExchange(&Completed, 0);
-    ::ResetEvent(RequestDoneEvent.Get());
     // Some asynchronous calls report a pending call by returning nothing
     // without touching the last error; a stale value must not read as a
     // failure.
@@ -119,6 +131,11 @@ void Downloader::BeginPending(Operation operation) {
 }
 
 uint32_t Downloader::WaitForCompletion(bool pausable) {
+    // The event is reset only for a call that went pending: most reads
+    // complete at once, and a reset per block would cost a round trip to
+    // the kernel each time. Completed is looked at after the reset, so a
+    // completion that came before it is not missed.
+    ::ResetEvent(RequestDoneEvent.Get());
     for (;;) {
         if (pausable) WaitWhilePaused();
         if (Completed) return 0;
@@ -289,13 +306,13 @@ uint32_t Downloader::Transfer(HANDLE file, char* buffer, uint32_t& resumeOffset,
         }
 
         if (read > 0) {
-            DWORD written = 0;
-            if (!::WriteFile(file, buffer, read, &written, nullptr) || written != read) {
-                LastError = ErrorOr(::GetLastError(), ERROR_WRITE_FAULT);
+            const uint32_t written = WriteAll(file, buffer, read);
+            if (written != 0) {
+                LastError = written;
                 ReportError(LastError);
                 return LastError;
             }
-            if (Sink) Sink->AddItemProgress(written);
+            if (Sink) Sink->AddItemProgress(read);
             WaitWhilePaused();
             if (Cancelled()) return DLERR_CANCELLED;
             continue;

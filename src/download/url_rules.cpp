@@ -116,3 +116,29 @@ WideString TargetPathInFolder(const WideString& name, const WideString& baseFold
     AppendBackslash(path);
     return path + name;
 }
+
+bool UrlPortFits(const WideString& url) {
+    const size_t scheme = url.find(L"://");
+    if (scheme == WideString::npos) return true;
+    const size_t start = scheme + 3;
+    size_t end = url.find_first_of(L"/?#", start);
+    if (end == WideString::npos) end = url.size();
+    // The host follows any user name and password; a bracketed IPv6
+    // address has colons of its own.
+    size_t host = url.rfind(L'@', end);
+    host = host == WideString::npos || host < start ? start : host + 1;
+    if (host < end && url[host] == L'[') {
+        const size_t close = url.find(L']', host);
+        if (close != WideString::npos && close < end) host = close;
+    }
+    const size_t colon = url.find(L':', host);
+    if (colon == WideString::npos || colon >= end) return true;
+    uint32_t port = 0;
+    for (size_t i = colon + 1; i < end; ++i) {
+        const wchar_t c = url[i];
+        if (c < L'0' || c > L'9') return true;  // not a number: the cracker's to judge
+        port = port * 10 + static_cast<uint32_t>(c - L'0');
+        if (port > 65535) return false;
+    }
+    return true;
+}

@@ -33,6 +33,12 @@ WideString FileNameFromUrl(const WideString& url);
 // followed by "?" and the file name; without a file name the URL's is used.
 WideString LocalPathForDownload(const WideString& baseFolder, const WideString& url, const WideString& folder);
 
+// False when the URL names a port that does not fit in 16 bits, such as
+// "http://host:70000/": some URL crackers silently cut such a port to 16
+// bits, which would connect somewhere the URL never named. True for a URL
+// without a port or without an authority.
+bool UrlPortFits(const WideString& url);
+
 // The name the engine gives a download that has no target, from the URL path
 // as cracked with its query still attached. Always ends with ".vtu".
 WideString TargetNameFromUrlPath(const WideString& urlPath, int32_t scheme);

@@ -20,7 +20,13 @@ URL_COMPONENTSW EmptyComponents() {
 }
 
 // Length 0: the URL ends at its terminating zero. No flags: nothing decoded.
+// A port above 65535 fails as an invalid URL instead of being cut to 16
+// bits, which some WinINet versions do.
 bool Crack(const WideString& url, URL_COMPONENTSW& components) {
+    if (!UrlPortFits(url)) {
+        ::SetLastError(ERROR_INTERNET_INVALID_URL);
+        return false;
+    }
     return ::InternetCrackUrlW(url.c_str(), 0, 0, &components) != FALSE;
 }
 

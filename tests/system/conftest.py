@@ -45,3 +45,10 @@ def machine32(template_prefix32):
     m = Machine(template_prefix32, new_machine_root(), "i686")
     yield m
     m.close()
+
+
+@pytest.fixture(scope="session")
+def certificates():
+    """The test CA and server certificates (tests/system/netservers.py)."""
+    from netservers import make_certificates
+    return make_certificates()

@@ -38,7 +38,7 @@ def chainer_exe():
 
 FIXTURES = ("launch", "regtool", "holdmutex", "exitwith", "emptygui", "logwriter", "platform",
             "fileversion", "msiquery", "windows", "waitfor", "reboot", "runatlogon", "installer", "launchfile",
-            "docserver", "opensite", "certtrust")
+            "docserver", "opensite", "certtrust", "dltool", "dlgdrive")
 # The file versions the build gives its versioned test files; "none" is the
 # file without a version resource.
 VERSIONED = ("1.2.3.4", "2.0.0.0", "3.10.0.0", "65535.65535.65535.65535", "1.0.65535.0", "none")
