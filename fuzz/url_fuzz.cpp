@@ -29,6 +29,19 @@ bool EndsWith(const WideString& text, const WideString& suffix) {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// Whether some ":" in the text is followed by digits worth more than 65535.
+bool HasLargeNumberAfterColon(const WideString& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != L':') continue;
+        uint64_t value = 0;
+        for (size_t j = i + 1; j < text.size() && text[j] >= L'0' && text[j] <= L'9' && value <= 65535; ++j) {
+            value = value * 10 + static_cast<uint64_t>(text[j] - L'0');
+        }
+        if (value > 65535) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -49,6 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const WideString& folder = lines[1];
     const WideString& base = lines[2];
     const WideString& urlPath = lines[3];
+
+    // A port is refused only when the URL really holds one that large.
+    if (!UrlPortFits(url)) Check(url.find(L"://") != WideString::npos && HasLargeNumberAfterColon(url));
 
     const WideString name = FileNameFromUrl(url);
     Check(name.size() <= 40);
