@@ -6,7 +6,7 @@ set -eu
 PACKAGES="cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
 wine wine32:i386 wine64 xvfb xauth msitools wixl \
 python3-pytest python3-pyftpdlib doctest-dev \
-clang libclang-rt-14-dev openssl imagemagick"
+clang libclang-rt-14-dev openssl imagemagick curl"
 
 missing=""
 for p in $PACKAGES; do

@@ -349,6 +349,17 @@ def test_cancel_ends_the_run_quietly_and_keeps_the_partial_file(machine):
         assert not host(machine, TARGET).exists()
 
 
+def test_a_pause_holds_the_transfer(machine):
+    body = data(300_000)
+    with HttpServer() as http:
+        http.route("/f.bin", body=body)
+        run = download(machine, http.url("/f.bin"), TARGET, "--pause-ms", "1500")
+        assert run.result == 0
+        # The sink pauses from the first block on for 1.5 s.
+        assert run.results[0]["ms"] >= 1500
+        assert host(machine, TARGET).read_bytes() == body
+
+
 def test_a_server_that_cannot_be_reached_is_retried_and_a_cancel_ends_the_pauses(machine):
     with HttpServer() as http:
         port = http.port
