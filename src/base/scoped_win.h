@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wininet.h>
 #include <winsvc.h>
 
 // Owns one Windows resource and releases it on every path. A kind of resource
@@ -92,6 +93,17 @@ struct ServiceHandleTraits {
     static void Close(Type h) { ::CloseServiceHandle(h); }
 };
 
+// WinINet handles: a session, a connection, a request or an FTP file.
+struct InternetHandleTraits {
+    using Type = HINTERNET;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) {
+        // No status notice for a handle whose owner is already letting go.
+        ::InternetSetStatusCallbackW(h, nullptr);
+        ::InternetCloseHandle(h);
+    }
+};
+
 // A COM interface pointer: one reference, given back on every path.
 template <class Interface>
 struct ComTraits {
@@ -109,3 +121,4 @@ using ScopedRegKey = Scoped<RegKeyTraits>;
 using ScopedModule = Scoped<ModuleTraits>;
 using ScopedWindow = Scoped<WindowTraits>;
 using ScopedService = Scoped<ServiceHandleTraits>;
+using ScopedInternet = Scoped<InternetHandleTraits>;

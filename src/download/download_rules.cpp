@@ -35,12 +35,10 @@ HttpAnswerOutcome ActOnHttpStatus(uint32_t status, uint32_t contentLength, uint3
         resumeOffset = 0;
         return {HttpAnswerAction::Transfer, 0};
     case 206:
-        if (contentLength == 0) {
-            resumeOffset = 0;
-            total = 0;
-        } else {
-            total = resumeOffset + contentLength;
-        }
+        // The data starts at the offset the request named, with or without
+        // a length: without one the size of the whole file is unknown, but
+        // writing the rest of the file from its start would corrupt it.
+        total = contentLength == 0 ? 0 : resumeOffset + contentLength;
         return {HttpAnswerAction::Transfer, 0};
     case 304:
         return {HttpAnswerAction::Fail, DLERR_NOT_MODIFIED};
@@ -86,5 +84,11 @@ bool ChooseCredentials(CredentialStore* store, const WideString& url, const Wide
     }
     user.clear();
     password.clear();
-    return store->AskUser(url, realm, user, password);
+    if (!store->AskUser(url, realm, user, password)) return false;
+    // A pair the user has just asked to remember is the remembered pair
+    // from now on: refused, it is not offered again without asking.
+    WideString rememberedUser, rememberedPassword;
+    fromMemory = store->GetRemembered(rememberedUser, rememberedPassword) && rememberedUser == user &&
+                 rememberedPassword == password;
+    return true;
 }

@@ -94,6 +94,7 @@ private:
 // (`rememberedRefused`), it is forgotten and the user is asked instead, so a
 // wrong remembered pair can never make the engine resend it for ever.
 // False without a store or when the user declines. `fromMemory` tells
-// whether the pair was the remembered one.
+// whether the pair is the remembered one (also when the user has just asked
+// to remember it).
 bool ChooseCredentials(CredentialStore* store, const WideString& url, const WideString& realm, bool rememberedRefused,
                        WideString& user, WideString& password, bool& fromMemory);

@@ -21,7 +21,8 @@ TEST_CASE("HTTP answers decide where the data goes and how large the file is") {
         // No length: nothing to compare, the file starts over.
         {200, 0, 1000, HttpAnswerAction::Transfer, 0, 0, 0},
         {206, 4000, 1000, HttpAnswerAction::Transfer, 0, 1000, 5000},
-        {206, 0, 1000, HttpAnswerAction::Transfer, 0, 0, 0},
+        // No length (chunked): the rest still follows the partial file.
+        {206, 0, 1000, HttpAnswerAction::Transfer, 0, 1000, 0},
         {304, 10, 1000, HttpAnswerAction::Fail, DLERR_NOT_MODIFIED, 1000, kStale},
         {401, 10, 1000, HttpAnswerAction::Authenticate, DLERR_AUTH_REQUIRED, 1000, 0},
         {407, 10, 0, HttpAnswerAction::Authenticate, DLERR_AUTH_REQUIRED, 0, 0},
@@ -153,7 +154,8 @@ TEST_CASE("credentials come from memory first, and a refused remembered pair is 
         ScriptedStore store;
         store.answers = {{true, L"bob", L"pw", true}};
         REQUIRE(ChooseCredentials(&store, L"http://h/", L"Proxy", false, user, password, fromMemory));
-        CHECK_FALSE(fromMemory);
+        // Remembered from now on: refused, it would not be offered again.
+        CHECK(fromMemory);
         for (int i = 0; i < 3; ++i) {
             REQUIRE(ChooseCredentials(&store, L"http://other/", L"Files", false, user, password, fromMemory));
             CHECK(fromMemory);

@@ -10,7 +10,6 @@
 namespace {
 
 const wchar_t kAgent[] = L"Vantorel";
-const DWORD kBlockSize = 51200;
 const DWORD kPollMs = 10;
 const int kRetryPauseSteps = 100;
 const DWORD kRetryStepMs = 100;
@@ -52,9 +51,7 @@ uint32_t WriteAll(HANDLE file, const char* data, DWORD size) {
 }  // namespace
 
 Downloader::Downloader(ProgressSink* sink, CredentialStore* credentials, const WideString& baseFolder)
-    : Sink(sink), Credentials(credentials), BaseFolder(baseFolder) {
-    ::ZeroMemory(&findData_, sizeof findData_);
-}
+    : Sink(sink), Credentials(credentials), BaseFolder(baseFolder) {}
 
 Downloader::~Downloader() {
     // A run still going would use this object after it is gone.
@@ -65,7 +62,7 @@ uint32_t Downloader::Start(const WideString& url, const WideString& target, bool
     Url = url;
     Target = target;
     CurrentHandle = nullptr;
-    ConnectHandle = nullptr;
+    ConnectHandle.Release();
     Thread.Reset();
     DWORD id = 0;
     const HANDLE thread = ::CreateThread(nullptr, 0, ThreadMain, this, 0, &id);
@@ -87,27 +84,27 @@ DWORD WINAPI Downloader::ThreadMain(void* self) { return static_cast<Downloader*
 
 void CALLBACK Downloader::OnInternetStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info, DWORD) {
     // The session itself carries no context.
-    Downloader* self = reinterpret_cast<Downloader*>(context);
-    if (!self) return;
+    RunState* state = reinterpret_cast<RunState*>(context);
+    if (!state) return;
     if (status == INTERNET_STATUS_HANDLE_CLOSING) {
-        ::SetEvent(self->HandleClosedEvent.Get());
+        ::SetEvent(state->HandleClosedEvent.Get());
     } else if (status == INTERNET_STATUS_REQUEST_COMPLETE && info) {
         const INTERNET_ASYNC_RESULT* result = static_cast<const INTERNET_ASYNC_RESULT*>(info);
-        self->AsyncResult = result->dwResult;
-        self->AsyncError = result->dwError;
-        switch (self->PendingOperation) {
+        state->AsyncResult = result->dwResult;
+        state->AsyncError = result->dwError;
+        switch (state->PendingOperation) {
         case kConnect:
         case kFtpOpen:
         case kFtpFind:
         case kOpenRequest:
-            self->CurrentHandle = reinterpret_cast<HINTERNET>(result->dwResult);
+            state->DeliveredHandle = reinterpret_cast<HINTERNET>(result->dwResult);
             break;
         default:
             break;
         }
         // The fields above are visible before the worker can see Completed.
-        ::InterlockedExchange(&self->Completed, 1);
-        ::SetEvent(self->RequestDoneEvent.Get());
+        ::InterlockedExchange(&state->Completed, 1);
+        ::SetEvent(state->RequestDoneEvent.Get());
     }
 }
 
@@ -118,12 +115,13 @@ void Downloader::ReportError(uint32_t code) {
 }
 
 void Downloader::WaitWhilePaused() {
-    while (Sink && Sink->IsPaused() && !Completed && !Sink->IsCancelled()) ::Sleep(kPollMs);
+    while (Sink && Sink->IsPaused() && !state_->Completed && !Sink->IsCancelled()) ::Sleep(kPollMs);
 }
 
 void Downloader::BeginPending(Operation operation) {
-    PendingOperation = operation;
-    ::InterlockedExchange(&Completed, 0);
+    state_->PendingOperation = operation;
+    state_->DeliveredHandle = nullptr;
+    ::InterlockedExchange(&state_->Completed, 0);
     // Some asynchronous calls report a pending call by returning nothing
     // without touching the last error; a stale value must not read as a
     // failure.
@@ -135,12 +133,18 @@ uint32_t Downloader::WaitForCompletion(bool pausable) {
     // complete at once, and a reset per block would cost a round trip to
     // the kernel each time. Completed is looked at after the reset, so a
     // completion that came before it is not missed.
-    ::ResetEvent(RequestDoneEvent.Get());
+    outstanding_ = true;
+    ::ResetEvent(state_->RequestDoneEvent.Get());
     for (;;) {
         if (pausable) WaitWhilePaused();
-        if (Completed) return 0;
-        ::WaitForSingleObject(RequestDoneEvent.Get(), kPollMs);
-        if (Completed) return 0;
+        if (!state_->Completed) ::WaitForSingleObject(state_->RequestDoneEvent.Get(), kPollMs);
+        if (state_->Completed) {
+            outstanding_ = false;
+            // Signalled whichever came first, the reset or the completion:
+            // closing the request must not wait for a call that is done.
+            ::SetEvent(state_->RequestDoneEvent.Get());
+            return 0;
+        }
         if (Cancelled()) return DLERR_CANCELLED;
     }
 }
@@ -154,72 +158,77 @@ uint32_t Downloader::WaitForHandle(HINTERNET returned) {
     if (error != ERROR_IO_PENDING && error != 0) return error;
     const uint32_t waited = WaitForCompletion(false);
     if (waited != 0) return waited;
+    CurrentHandle = state_->DeliveredHandle;
     if (CurrentHandle) return 0;
-    return ErrorOr(AsyncError, kUnexplainedFailure);
+    return ErrorOr(state_->AsyncError, kUnexplainedFailure);
 }
 
-uint32_t Downloader::WaitForCount(BOOL returned, DWORD synchronousCount, DWORD& count) {
+uint32_t Downloader::WaitForCount(BOOL returned, DWORD& count, bool& wentPending) {
+    wentPending = false;
     if (returned) {
-        count = synchronousCount;
+        count = state_->Count;
         return 0;
     }
     const DWORD error = ::GetLastError();
     if (error != ERROR_IO_PENDING) return ErrorOr(error, kUnexplainedFailure);
+    wentPending = true;
     const uint32_t waited = WaitForCompletion(true);
     if (waited != 0) return waited;
-    if (AsyncResult == 0) return ErrorOr(AsyncError, kUnexplainedFailure);
+    if (state_->AsyncResult == 0) return ErrorOr(state_->AsyncError, kUnexplainedFailure);
     // Some WinINet versions pass the count in the completion, others write
     // it where the call was told to.
-    count = static_cast<int32_t>(AsyncError) > 0 ? AsyncError : asyncCount_;
+    const DWORD fromCompletion = state_->AsyncError;
+    count = static_cast<int32_t>(fromCompletion) > 0 ? fromCompletion : state_->Count;
     return 0;
 }
 
 void Downloader::CloseRequest(HINTERNET handle) {
     if (!handle) return;
-    ::ResetEvent(HandleClosedEvent.Get());
+    ::ResetEvent(state_->HandleClosedEvent.Get());
     ::InternetCloseHandle(handle);
-    ::WaitForSingleObject(RequestDoneEvent.Get(), kCloseWaitMs);
-    ::WaitForSingleObject(HandleClosedEvent.Get(), kCloseWaitMs);
+    ::WaitForSingleObject(state_->RequestDoneEvent.Get(), kCloseWaitMs);
+    ::WaitForSingleObject(state_->HandleClosedEvent.Get(), kCloseWaitMs);
 }
 
-void Downloader::CloseConnection() {
-    if (!ConnectHandle) return;
-    ::InternetSetStatusCallbackW(ConnectHandle, nullptr);
-    ::InternetCloseHandle(ConnectHandle);
-    ConnectHandle = nullptr;
-}
+void Downloader::CloseConnection() { ConnectHandle.Reset(); }
 
 uint32_t Downloader::RunDownload() {
-    RequestDoneEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    HandleClosedEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!RequestDoneEvent || !HandleClosedEvent) return ErrorOr(::GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    RunState* state = new (std::nothrow) RunState;
+    if (!state) return ERROR_NOT_ENOUGH_MEMORY;
+    ::ZeroMemory(&state->FindData, sizeof state->FindData);
+    state->RequestDoneEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    state->HandleClosedEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!state->RequestDoneEvent || !state->HandleClosedEvent) {
+        const DWORD error = ErrorOr(::GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+        delete state;
+        return error;
+    }
+    state_ = state;
+    outstanding_ = false;
 
-    session_ = ::InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
-    if (!session_) return ErrorOr(::GetLastError(), kUnexplainedFailure);
-    ::InternetSetStatusCallbackW(session_, OnInternetStatus);
-    reconnects_ = ReconnectLimit();
-
-    // The buffer outlives every handle: a read still pending when a run is
-    // cancelled may write into it until its request is closed.
-    char* buffer = new (std::nothrow) char[kBlockSize];
-    uint32_t result = ERROR_NOT_ENOUGH_MEMORY;
-    if (buffer) {
-        result = RunSession(buffer);
+    uint32_t result = 0;
+    session_.Reset(::InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC));
+    if (!session_) {
+        result = ErrorOr(::GetLastError(), kUnexplainedFailure);
     } else {
-        ReportError(result);
+        ::InternetSetStatusCallbackW(session_.Get(), OnInternetStatus);
+        reconnects_ = ReconnectLimit();
+        result = RunSession();
     }
 
     CloseRequest(CurrentHandle);
     CurrentHandle = nullptr;
     CloseConnection();
-    ::InternetSetStatusCallbackW(session_, nullptr);
-    ::InternetCloseHandle(session_);
-    session_ = nullptr;
-    delete[] buffer;
+    session_.Reset();
+    // A call that never completed (given up on a cancel while the server
+    // was silent) may still write into the state, and its callback find
+    // it: that state is left behind rather than freed under WinINet.
+    if (!outstanding_ || state->Completed) delete state;
+    state_ = nullptr;
     return result;
 }
 
-uint32_t Downloader::RunSession(char* buffer) {
+uint32_t Downloader::RunSession() {
     int32_t scheme = 0;
     uint32_t result = CheckUrlScheme(Url, scheme);
     if (result != 0) {
@@ -265,7 +274,7 @@ uint32_t Downloader::RunSession(char* buffer) {
     if (resumeOffset > 0) ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
     if (Sink) Sink->AddItemProgress(resumeOffset);
 
-    result = Transfer(file.Get(), buffer, resumeOffset, total);
+    result = Transfer(file.Get(), resumeOffset, total);
     if (result != 0) return result;
 
     file.Reset();
@@ -277,24 +286,35 @@ uint32_t Downloader::RunSession(char* buffer) {
         return result;
     }
     if (Sink) Sink->Complete(1);
-    ::SetEvent(RequestDoneEvent.Get());
+    ::SetEvent(state_->RequestDoneEvent.Get());
     return 0;
 }
 
-uint32_t Downloader::Transfer(HANDLE file, char* buffer, uint32_t& resumeOffset, uint32_t& total) {
+uint32_t Downloader::Transfer(HANDLE file, uint32_t& resumeOffset, uint32_t& total) {
+    char* const buffer = state_->Buffer;
+    const DWORD bufferSize = sizeof state_->Buffer;
     for (;;) {
         DWORD available = 0;
         DWORD read = 0;
-        asyncCount_ = 0;
+        bool wentPending = false;
+        state_->Count = 0;
         BeginPending(kQueryData);
-        BOOL done = ::InternetQueryDataAvailable(CurrentHandle, &asyncCount_, 0, 0);
-        uint32_t result = WaitForCount(done, asyncCount_, available);
+        BOOL done = ::InternetQueryDataAvailable(CurrentHandle, &state_->Count, 0, 0);
+        uint32_t result = WaitForCount(done, available, wentPending);
+        // A query that completed later without a count is asked again:
+        // not every WinINet says how much arrived in its completion.
+        if (result == 0 && available == 0 && wentPending) {
+            state_->Count = 0;
+            BeginPending(kQueryData);
+            done = ::InternetQueryDataAvailable(CurrentHandle, &state_->Count, 0, 0);
+            result = WaitForCount(done, available, wentPending);
+        }
         if (result == 0 && available > 0) {
-            asyncCount_ = 0;
+            state_->Count = 0;
             BeginPending(kRead);
-            done = ::InternetReadFile(CurrentHandle, buffer, available < kBlockSize ? available : kBlockSize,
-                                      &asyncCount_);
-            result = WaitForCount(done, asyncCount_, read);
+            done = ::InternetReadFile(CurrentHandle, buffer, available < bufferSize ? available : bufferSize,
+                                      &state_->Count);
+            result = WaitForCount(done, read, wentPending);
         }
         if (result != 0) {
             if (IsBrokenTransfer(result, Scheme)) {
@@ -332,10 +352,10 @@ uint32_t Downloader::Transfer(HANDLE file, char* buffer, uint32_t& resumeOffset,
         return 0;
     }
 }
-
 uint32_t Downloader::Reconnect(HANDLE file, uint32_t& resumeOffset, uint32_t& total, uint32_t giveUp) {
     CloseRequest(CurrentHandle);
     CurrentHandle = nullptr;
+    // A new connection is made for the rest; the old one is done with.
     CloseConnection();
     ::FlushFileBuffers(file);
     const DWORD size = ::GetFileSize(file, nullptr);
@@ -380,24 +400,24 @@ uint32_t Downloader::SendRequest(const WideString& headers) {
     if (error != ERROR_IO_PENDING) return ErrorOr(error, kUnexplainedFailure);
     const uint32_t waited = WaitForCompletion(false);
     if (waited != 0) return waited;
-    return AsyncResult != 0 ? 0 : ErrorOr(AsyncError, kUnexplainedFailure);
+    return state_->AsyncResult != 0 ? 0 : ErrorOr(state_->AsyncError, kUnexplainedFailure);
 }
 
 uint32_t Downloader::OpenHttp(const UrlParts& parts, bool secure, uint32_t& resumeOffset, uint32_t& total) {
     BeginPending(kConnect);
-    uint32_t result = WaitForHandle(::InternetConnectW(session_, parts.Host.c_str(), parts.Port, OrNull(parts.UserName),
-                                                       OrNull(parts.Password), INTERNET_SERVICE_HTTP, 0,
-                                                       reinterpret_cast<DWORD_PTR>(this)));
+    uint32_t result = WaitForHandle(::InternetConnectW(session_.Get(), parts.Host.c_str(), parts.Port,
+                                                       OrNull(parts.UserName), OrNull(parts.Password),
+                                                       INTERNET_SERVICE_HTTP, 0, Context()));
     if (result != 0) return result;
-    ConnectHandle = CurrentHandle;
+    ConnectHandle.Reset(CurrentHandle);
 
     const WideString object = parts.Path + parts.ExtraInfo;
     const wchar_t* acceptTypes[] = {L"*/*", nullptr};
     CurrentHandle = nullptr;
     BeginPending(kOpenRequest);
-    result = WaitForHandle(::HttpOpenRequestW(ConnectHandle, L"GET", object.c_str(), L"HTTP/1.0", L"", acceptTypes,
-                                              kHttpFlags | (secure ? INTERNET_FLAG_SECURE : 0),
-                                              reinterpret_cast<DWORD_PTR>(this)));
+    result = WaitForHandle(::HttpOpenRequestW(ConnectHandle.Get(), L"GET", object.c_str(), L"HTTP/1.0", L"",
+                                              acceptTypes, kHttpFlags | (secure ? INTERNET_FLAG_SECURE : 0),
+                                              Context()));
     if (result != 0) {
         CurrentHandle = nullptr;
         CloseConnection();
@@ -406,8 +426,8 @@ uint32_t Downloader::OpenHttp(const UrlParts& parts, bool secure, uint32_t& resu
 
     WideString headers = RangeHeader(resumeOffset);
     if (Credentials) Credentials->BeginRequest();
-    // The status whose challenge was last answered with the remembered pair:
-    // the same challenge again means the pair was refused.
+    // The challenges (1: server, 2: proxy) already answered with the
+    // remembered pair: the same challenge again means it was refused.
     uint32_t rememberedFor = 0;
     for (;;) {
         result = SendRequest(headers);
@@ -431,13 +451,14 @@ uint32_t Downloader::OpenHttp(const UrlParts& parts, bool secure, uint32_t& resu
             if (outcome.action == HttpAnswerAction::Fail) break;
 
             const WideString realm = RealmFromChallenge(CurrentHandle, status);
+            const uint32_t challenge = status == 407 ? 2 : 1;
             WideString user, password;
             bool fromMemory = false;
-            if (!GetCredentials(CurrentHandle, realm, status == 407, rememberedFor == status, user, password,
+            if (!GetCredentials(CurrentHandle, realm, status == 407, (rememberedFor & challenge) != 0, user, password,
                                 fromMemory)) {
                 break;
             }
-            rememberedFor = fromMemory ? status : 0;
+            rememberedFor = fromMemory ? rememberedFor | challenge : 0;
             continue;
         }
         // An untrusted certificate the user accepts in WinINet's dialog.
@@ -466,40 +487,40 @@ uint32_t Downloader::OpenFtp(const UrlParts& parts, uint32_t& resumeOffset, uint
     uint32_t result = 0;
     for (;;) {
         BeginPending(kConnect);
-        result = WaitForHandle(::InternetConnectW(session_, parts.Host.c_str(), parts.Port, OrNull(user),
+        result = WaitForHandle(::InternetConnectW(session_.Get(), parts.Host.c_str(), parts.Port, OrNull(user),
                                                   OrNull(password), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE,
-                                                  reinterpret_cast<DWORD_PTR>(this)));
+                                                  Context()));
         if (!IsFtpLoginError(result)) break;
         bool fromMemory = false;
-        if (!GetCredentials(session_, L"FTP Server", false, usedRemembered, user, password, fromMemory)) {
+        if (!GetCredentials(session_.Get(), L"FTP Server", false, usedRemembered, user, password, fromMemory)) {
             return result;
         }
         usedRemembered = fromMemory;
     }
     if (result != 0) return result;
-    ConnectHandle = CurrentHandle;
+    ConnectHandle.Reset(CurrentHandle);
 
     int32_t explorerMajor = 0;
     const bool sizeFromFile = InternetExplorerMajorVersion(explorerMajor) && explorerMajor >= 5;
     if (!sizeFromFile) {
-        ::ZeroMemory(&findData_, sizeof findData_);
+        ::ZeroMemory(&state_->FindData, sizeof state_->FindData);
         CurrentHandle = nullptr;
         BeginPending(kFtpFind);
-        result = WaitForHandle(
-            ::FtpFindFirstFileW(ConnectHandle, parts.Path.c_str(), &findData_, 0, reinterpret_cast<DWORD_PTR>(this)));
+        result = WaitForHandle(::FtpFindFirstFileW(ConnectHandle.Get(), parts.Path.c_str(), &state_->FindData, 0,
+                                                   Context()));
         if (result == DLERR_CANCELLED) {
             CloseConnection();
             return result;
         }
-        total = result == 0 ? findData_.nFileSizeLow : 0;
-        if (result == 0) ::InternetCloseHandle(CurrentHandle);
+        total = result == 0 ? state_->FindData.nFileSizeLow : 0;
+        if (result == 0) CloseRequest(CurrentHandle);
+        CurrentHandle = nullptr;
     }
 
     CurrentHandle = nullptr;
     BeginPending(kFtpOpen);
-    result = WaitForHandle(::FtpOpenFileW(ConnectHandle, parts.Path.c_str(), GENERIC_READ,
-                                          FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD,
-                                          reinterpret_cast<DWORD_PTR>(this)));
+    result = WaitForHandle(::FtpOpenFileW(ConnectHandle.Get(), parts.Path.c_str(), GENERIC_READ,
+                                          FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, Context()));
     if (result != 0) {
         CurrentHandle = nullptr;
         CloseConnection();

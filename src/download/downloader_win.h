@@ -54,14 +54,34 @@ private:
         kQueryData = 8,
     };
 
+    // What a run shares with WinINet's callback threads: the callback's
+    // context, and everything an asynchronous call may still write to after
+    // it was given up. A run whose last call never completed leaves its
+    // state behind instead of freeing memory WinINet may still write into.
+    struct RunState {
+        volatile DWORD AsyncError = 0;
+        volatile DWORD_PTR AsyncResult = 0;
+        volatile int32_t PendingOperation = 0;
+        volatile LONG Completed = 0;
+        // The handle an open call delivered through the callback.
+        HINTERNET volatile DeliveredHandle = nullptr;
+        ScopedHandle RequestDoneEvent;
+        ScopedHandle HandleClosedEvent;
+        // Where a read or a query writes its count, and an FTP search its
+        // find data; the transfer buffer.
+        DWORD Count = 0;
+        WIN32_FIND_DATAW FindData;
+        char Buffer[51200];
+    };
+
     static DWORD WINAPI ThreadMain(void* self);
     static void CALLBACK OnInternetStatus(HINTERNET handle, DWORD_PTR context, DWORD status, void* info,
                                           DWORD infoLength);
     uint32_t RunDownload();
     // Everything between the open session and its closing.
-    uint32_t RunSession(char* buffer);
+    uint32_t RunSession();
     // Moves the data into the open partial file until it has ended.
-    uint32_t Transfer(HANDLE file, char* buffer, uint32_t& resumeOffset, uint32_t& total);
+    uint32_t Transfer(HANDLE file, uint32_t& resumeOffset, uint32_t& total);
 
     uint32_t OpenTransfer(uint32_t& resumeOffset, uint32_t& total);
     uint32_t OpenHttp(const UrlParts& parts, bool secure, uint32_t& resumeOffset, uint32_t& total);
@@ -78,38 +98,34 @@ private:
     // An open call (connect, request, FTP file or find): 0 with the handle
     // in CurrentHandle, or the error.
     uint32_t WaitForHandle(HINTERNET returned);
-    // Waits for a call that returned FALSE; 0 once it completed (the caller
+    // Waits for a call that went pending; 0 once it completed (the caller
     // reads AsyncResult/AsyncError), else the error.
     uint32_t WaitForCompletion(bool pausable);
-    // A query for available data or a read: 0 and the byte count, or the error.
-    uint32_t WaitForCount(BOOL returned, DWORD synchronousCount, DWORD& count);
+    // A query for available data or a read: 0 and the byte count, or the
+    // error; `wentPending` tells whether the call completed later.
+    uint32_t WaitForCount(BOOL returned, DWORD& count, bool& wentPending);
     void WaitWhilePaused();
     bool Cancelled();
     void CloseRequest(HINTERNET handle);
     void CloseConnection();
     void ReportError(uint32_t code);
+    // The context every WinINet call of a run is given.
+    DWORD_PTR Context() const { return reinterpret_cast<DWORD_PTR>(state_); }
 
     ProgressSink* Sink;
     HINTERNET CurrentHandle = nullptr;
-    HINTERNET ConnectHandle = nullptr;
+    ScopedInternet ConnectHandle;
     ScopedHandle Thread;
     CredentialStore* Credentials;
     WideString BaseFolder;
     WideString Target;
     WideString Url;
     int32_t Scheme = 0;
-    volatile DWORD AsyncError = 0;
-    volatile DWORD_PTR AsyncResult = 0;
-    volatile int32_t PendingOperation = 0;
-    volatile LONG Completed = 0;
-    ScopedHandle RequestDoneEvent;
-    ScopedHandle HandleClosedEvent;
 
-    HINTERNET session_ = nullptr;
-    // Where an asynchronous read or query writes its count, and an FTP
-    // search its find data: they must outlive the call.
-    DWORD asyncCount_ = 0;
-    WIN32_FIND_DATAW findData_;
+    ScopedInternet session_;
+    RunState* state_ = nullptr;
+    // A call went pending and has not been seen to complete.
+    bool outstanding_ = false;
     // The reconnects of the current run that brought no new data.
     ReconnectLimit reconnects_;
 };
