@@ -21,6 +21,8 @@ DLERR_NOT_MODIFIED = 0xE0000013
 DLERR_FORBIDDEN = 0xE0000016
 DLERR_NOT_FOUND = 0xE0000018
 ERROR_FILE_NOT_FOUND = 2
+ERROR_PATH_NOT_FOUND = 3
+ERROR_ACCESS_DENIED = 5
 ERROR_DISK_FULL = 112
 ERROR_INVALID_PARAMETER = 87
 ERROR_INTERNET_INVALID_URL = 12005
@@ -296,6 +298,37 @@ def test_a_killed_download_is_continued_by_the_next_run(machine):
         assert run.progress()[0] == 250_000
         assert host(machine, TARGET).read_bytes() == body
         http.release()
+
+
+def test_a_server_that_starts_over_after_a_break_is_not_trusted(machine):
+    """After a break the server ignores the range and sends the whole file
+    again: the transfer ends with a time-out and keeps what it has."""
+    body = data(200_000)
+    with HttpServer() as http:
+        http.route("/f.bin", body=body, cut_after=60_000, cut_times=1, cut_mode="close", honour_range=False)
+        run = download(machine, http.url("/f.bin"))
+        assert run.result == ERROR_INTERNET_TIMEOUT
+        assert run.errors() == [ERROR_INTERNET_TIMEOUT]
+        part = host(machine, TARGET + ".part").read_bytes()
+        assert 0 < len(part) <= 60_000 and part == body[:len(part)]
+        assert not host(machine, TARGET).exists()
+
+
+def test_a_folder_or_partial_file_that_cannot_be_made(machine):
+    with HttpServer() as http:
+        http.route("/f.bin", body=b"data")
+        # A file where the folder should be.
+        host(machine, "C:\\blocked").write_bytes(b"a file")
+        run = download(machine, http.url("/f.bin"), "C:\\blocked\\file.bin")
+        assert run.result == ERROR_PATH_NOT_FOUND and run.errors() == [ERROR_PATH_NOT_FOUND]
+        assert "SetItemRange" in run.names() and "Complete" not in run.names()
+        assert host(machine, "C:\\blocked").read_bytes() == b"a file"
+        # A folder where the partial file should be.
+        host(machine, TARGET + ".part").mkdir(parents=True)
+        run = download(machine, http.url("/f.bin"))
+        assert run.result == ERROR_ACCESS_DENIED
+        assert run.errors() == [ERROR_ACCESS_DENIED]
+        assert not host(machine, TARGET).exists()
 
 
 def test_an_existing_file_is_replaced_only_after_a_complete_transfer(machine):
