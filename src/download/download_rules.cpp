@@ -31,7 +31,9 @@ HttpAnswerOutcome ActOnHttpStatus(uint32_t status, uint32_t contentLength, uint3
         total = contentLength;
         // The whole file again, although the partial file already holds at
         // least that much: starting over could not end any better.
-        if (contentLength > 0 && resumeOffset >= contentLength) return {HttpAnswerAction::Fail, DLERR_PARTIAL_TOO_LARGE};
+        if (contentLength > 0 && resumeOffset >= contentLength) {
+            return {HttpAnswerAction::Fail, DLERR_PARTIAL_TOO_LARGE};
+        }
         resumeOffset = 0;
         return {HttpAnswerAction::Transfer, 0};
     case 206:

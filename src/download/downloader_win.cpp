@@ -530,9 +530,8 @@ uint32_t Downloader::OpenFtp(const UrlParts& parts, uint32_t& resumeOffset, uint
         // Looked up by name: not every WinINet has it.
         typedef DWORD(WINAPI * FileSizeFunction)(HINTERNET, DWORD*);
         const HMODULE wininet = ::GetModuleHandleW(L"wininet.dll");
-        const FileSizeFunction fileSize =
-            wininet ? reinterpret_cast<FileSizeFunction>(reinterpret_cast<void*>(::GetProcAddress(wininet, "FtpGetFileSize")))
-                    : nullptr;
+        void* const found = wininet ? reinterpret_cast<void*>(::GetProcAddress(wininet, "FtpGetFileSize")) : nullptr;
+        const FileSizeFunction fileSize = reinterpret_cast<FileSizeFunction>(found);
         DWORD high = 0;
         ::SetLastError(0);
         total = fileSize ? fileSize(CurrentHandle, &high) : 0;
