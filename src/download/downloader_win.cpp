@@ -190,8 +190,6 @@ void Downloader::CloseRequest(HINTERNET handle) {
     ::WaitForSingleObject(state_->HandleClosedEvent.Get(), kCloseWaitMs);
 }
 
-void Downloader::CloseConnection() { ConnectHandle.Reset(); }
-
 uint32_t Downloader::RunDownload() {
     RunState* state = new (std::nothrow) RunState;
     if (!state) return ERROR_NOT_ENOUGH_MEMORY;
@@ -218,7 +216,7 @@ uint32_t Downloader::RunDownload() {
 
     CloseRequest(CurrentHandle);
     CurrentHandle = nullptr;
-    CloseConnection();
+    ConnectHandle.Reset();
     session_.Reset();
     // A call that never completed (given up on a cancel while the server
     // was silent) may still write into the state, and its callback find
@@ -356,7 +354,7 @@ uint32_t Downloader::Reconnect(HANDLE file, uint32_t& resumeOffset, uint32_t& to
     CloseRequest(CurrentHandle);
     CurrentHandle = nullptr;
     // A new connection is made for the rest; the old one is done with.
-    CloseConnection();
+    ConnectHandle.Reset();
     ::FlushFileBuffers(file);
     const DWORD size = ::GetFileSize(file, nullptr);
     // A server that keeps breaking off without sending anything new, or
@@ -420,7 +418,7 @@ uint32_t Downloader::OpenHttp(const UrlParts& parts, bool secure, uint32_t& resu
                                               Context()));
     if (result != 0) {
         CurrentHandle = nullptr;
-        CloseConnection();
+        ConnectHandle.Reset();
         return result;
     }
 
@@ -454,8 +452,9 @@ uint32_t Downloader::OpenHttp(const UrlParts& parts, bool secure, uint32_t& resu
             const uint32_t challenge = status == 407 ? 2 : 1;
             WideString user, password;
             bool fromMemory = false;
-            if (!GetCredentials(CurrentHandle, realm, status == 407, (rememberedFor & challenge) != 0, user, password,
-                                fromMemory)) {
+            const bool refused = (rememberedFor & challenge) != 0;
+            if (!::GetCredentials(Credentials, Url, CurrentHandle, realm, status == 407, refused, user, password,
+                                  fromMemory)) {
                 break;
             }
             rememberedFor = fromMemory ? rememberedFor | challenge : 0;
@@ -472,7 +471,7 @@ uint32_t Downloader::OpenHttp(const UrlParts& parts, bool secure, uint32_t& resu
     }
     CloseRequest(CurrentHandle);
     CurrentHandle = nullptr;
-    CloseConnection();
+    ConnectHandle.Reset();
     return result;
 }
 
@@ -492,7 +491,8 @@ uint32_t Downloader::OpenFtp(const UrlParts& parts, uint32_t& resumeOffset, uint
                                                   Context()));
         if (!IsFtpLoginError(result)) break;
         bool fromMemory = false;
-        if (!GetCredentials(session_.Get(), L"FTP Server", false, usedRemembered, user, password, fromMemory)) {
+        if (!::GetCredentials(Credentials, Url, session_.Get(), L"FTP Server", false, usedRemembered, user, password,
+                              fromMemory)) {
             return result;
         }
         usedRemembered = fromMemory;
@@ -509,7 +509,7 @@ uint32_t Downloader::OpenFtp(const UrlParts& parts, uint32_t& resumeOffset, uint
         result = WaitForHandle(::FtpFindFirstFileW(ConnectHandle.Get(), parts.Path.c_str(), &state_->FindData, 0,
                                                    Context()));
         if (result == DLERR_CANCELLED) {
-            CloseConnection();
+            ConnectHandle.Reset();
             return result;
         }
         total = result == 0 ? state_->FindData.nFileSizeLow : 0;
@@ -523,7 +523,7 @@ uint32_t Downloader::OpenFtp(const UrlParts& parts, uint32_t& resumeOffset, uint
                                           FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, Context()));
     if (result != 0) {
         CurrentHandle = nullptr;
-        CloseConnection();
+        ConnectHandle.Reset();
         return result;
     }
     if (sizeFromFile) {
@@ -539,9 +539,4 @@ uint32_t Downloader::OpenFtp(const UrlParts& parts, uint32_t& resumeOffset, uint
         if (total == INVALID_FILE_SIZE && ::GetLastError() != 0) total = 0;
     }
     return 0;
-}
-
-bool Downloader::GetCredentials(HINTERNET handle, const WideString& realm, bool proxy, bool rememberedRefused,
-                                WideString& user, WideString& password, bool& fromMemory) {
-    return ::GetCredentials(Credentials, Url, handle, realm, proxy, rememberedRefused, user, password, fromMemory);
 }

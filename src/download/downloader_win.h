@@ -90,8 +90,6 @@ private:
     // `giveUp` is the result once reconnecting has stopped helping.
     uint32_t Reconnect(HANDLE file, uint32_t& resumeOffset, uint32_t& total, uint32_t giveUp);
     uint32_t SendRequest(const WideString& headers);
-    bool GetCredentials(HINTERNET handle, const WideString& realm, bool proxy, bool rememberedRefused,
-                        WideString& user, WideString& password, bool& fromMemory);
 
     // Before each call that may complete later.
     void BeginPending(Operation operation);
@@ -107,7 +105,6 @@ private:
     void WaitWhilePaused();
     bool Cancelled();
     void CloseRequest(HINTERNET handle);
-    void CloseConnection();
     void ReportError(uint32_t code);
     // The context every WinINet call of a run is given.
     DWORD_PTR Context() const { return reinterpret_cast<DWORD_PTR>(state_); }

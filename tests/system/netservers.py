@@ -159,18 +159,18 @@ class Request:
 
     def range_start(self):
         """N of "Range: bytes=N-", or None."""
-        spec = _parse_range(self.headers.get("Range"))
-        return spec[0] if spec else None
+        wanted = _parse_range(self.headers.get("Range"))
+        return wanted[0] if wanted else None
 
 
 def _parse_range(value):
     """(first, last or None) of a single "bytes=first-[last]" range."""
     if not value:
         return None
-    unit, _, spec = value.strip().partition("=")
-    if unit.strip().lower() != "bytes" or "," in spec:
+    unit, _, wanted = value.strip().partition("=")
+    if unit.strip().lower() != "bytes" or "," in wanted:
         return None
-    first, dash, last = spec.strip().partition("-")
+    first, dash, last = wanted.strip().partition("-")
     if not dash or not first.strip().isdigit():
         return None
     if last.strip() and not last.strip().isdigit():
@@ -229,6 +229,28 @@ def _read_head(reader, limit=1 << 20):
             return line, headers
         name, _, value = text.partition(":")
         headers.add(name.strip(), value.strip())
+
+
+def _basic_matches(header, auth):
+    """Whether an Authorization-style header carries Basic credentials equal
+    to auth = (user, password); always true without auth."""
+    if not auth:
+        return True
+    scheme, _, value = (header or "").partition(" ")
+    if scheme.lower() != "basic":
+        return False
+    try:
+        given = base64.b64decode(value.strip(), validate=True).decode("latin-1")
+    except ValueError:
+        return False
+    return given == f"{auth[0]}:{auth[1]}"
+
+
+def _send_simple(conn, status, body, keep, extra=()):
+    """A whole answer with a plain-text body of known length."""
+    head = [f"HTTP/1.1 {status} {REASONS.get(status, 'Status')}", "Content-Type: text/plain",
+            f"Content-Length: {len(body)}", *extra, "Connection: " + ("Keep-Alive" if keep else "close")]
+    conn.sendall(("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + body)
 
 
 class _Closed(Exception):
@@ -486,23 +508,11 @@ class HttpServer(_TcpServer):
         return "keep-alive" in connection
 
     def _simple(self, conn, status, body, keep, extra=()):
-        head = [f"HTTP/1.1 {status} {REASONS.get(status, 'Status')}",
-                "Content-Type: text/plain", f"Content-Length: {len(body)}", *extra,
-                "Connection: " + ("Keep-Alive" if keep else "close")]
-        conn.sendall(("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + body)
+        _send_simple(conn, status, body, keep, extra)
         return keep
 
     def _authorized(self, route, request):
-        if not route.auth:
-            return True
-        scheme, _, value = request.headers.get("Authorization", "").partition(" ")
-        if scheme.lower() != "basic":
-            return False
-        try:
-            given = base64.b64decode(value.strip(), validate=True).decode("latin-1")
-        except ValueError:
-            return False
-        return given == f"{route.auth[0]}:{route.auth[1]}"
+        return _basic_matches(request.headers.get("Authorization"), route.auth)
 
     def _answer(self, conn, request):
         """Writes one answer; False when the connection is to end."""
@@ -517,9 +527,9 @@ class HttpServer(_TcpServer):
         total = route.announce_length if route.announce_length is not None else route.length
         status, start, end = route.status, 0, total
         content_range = None
-        spec = _parse_range(request.headers.get("Range"))
-        if spec and route.honour_range and route.status == 200:
-            first, last = spec
+        wanted = _parse_range(request.headers.get("Range"))
+        if wanted and route.honour_range and route.status == 200:
+            first, last = wanted
             if first >= total:
                 return self._simple(conn, 416, route.range_error_body, keep, [f"Content-Range: bytes */{total}"])
             end = min(total, last + 1) if last is not None else total
@@ -603,21 +613,10 @@ class ProxyServer(_TcpServer):
         return f"127.0.0.1:{self.port}"
 
     def _authorized(self, request):
-        if not self.auth:
-            return True
-        scheme, _, value = request.headers.get("Proxy-Authorization", "").partition(" ")
-        if scheme.lower() != "basic":
-            return False
-        try:
-            given = base64.b64decode(value.strip(), validate=True).decode("latin-1")
-        except ValueError:
-            return False
-        return given == f"{self.auth[0]}:{self.auth[1]}"
+        return _basic_matches(request.headers.get("Proxy-Authorization"), self.auth)
 
     def _reply(self, conn, status, body, extra=()):
-        head = [f"HTTP/1.1 {status} {REASONS.get(status, 'Status')}", "Content-Type: text/plain",
-                f"Content-Length: {len(body)}", *extra, "Connection: close"]
-        conn.sendall(("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + body)
+        _send_simple(conn, status, body, False, extra)
 
     def handle(self, conn, number):
         reader = _Reader(conn)
